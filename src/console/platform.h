@@ -1,0 +1,47 @@
+// The one seam between the game and the machine.
+//
+// Every service the game takes from the terminal, the keyboard, the clock, sleeping and the
+// random generator is one of these free functions. The game links terminal.cpp; the tests
+// link a fake that records every frame and runs on a virtual clock. A port rewrites this
+// file's implementation and nothing else.
+#pragma once
+
+#include <cstdint>
+
+// ---- opening and closing the console ------------------------------------------------------
+
+// Takes over the terminal. On failure (not a terminal, too small, no terminfo entry) it
+// leaves the terminal as it was, writes the reason into `why` and returns false.
+bool console_open(char* why, int why_size);
+// Gives the terminal back exactly as console_open found it. Safe to call more than once.
+void console_close();
+
+// ---- output --------------------------------------------------------------------------------
+
+void hidecursor();
+// Moves the print position to column 0, row 40, just below the playfield.
+void park_cursor();
+// Shows the first 3,199 cells of the 40 x 80 screen buffer at the top-left corner.
+void draw_buffer(const unsigned char* kursor);
+// Blanks the screen and moves the print position to the top-left corner.
+void clear_screen();
+// Writes `text` at the print position; it shows at once.
+void print_text(const char* text);
+void ring_bell();
+
+// ---- keyboard ------------------------------------------------------------------------------
+
+// Never blocks: true when read_key has a code to give.
+bool key_waiting();
+// One key code, 0-255. An arrow key gives 0xE0 and then 0x48, 0x50, 0x4B or 0x4D.
+int read_key();
+
+// ---- time and chance -----------------------------------------------------------------------
+
+// Milliseconds since the process started, from a clock that never goes back.
+std::int64_t clock_ms();
+void sleep_ms(int ms);
+// Seeds the generator from the current time in seconds.
+void seed_random();
+// 0 to 32767.
+int random_number();

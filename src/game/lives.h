@@ -1,0 +1,7 @@
+#pragma once
+
+#include "game/state.h"
+
+// The end of every tick: a caught player loses a life and blinks back at the start, the
+// lives readout is rewritten and drawn, and the last life lost ends the game.
+Ending check_catch(Game& g);

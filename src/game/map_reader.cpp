@@ -1,0 +1,99 @@
+#include "game/map_reader.h"
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+
+// ---- opening -------------------------------------------------------------------------------
+
+std::FILE* open_map(const char* name, char* why, int why_size) {
+    // Look before opening: opening a FIFO would block until someone writes to it.
+    struct stat info {};
+    if (stat(name, &info) != 0) {
+        std::snprintf(why, why_size, "%s", std::strerror(errno));
+        return nullptr;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        std::snprintf(why, why_size, "it is a directory");
+        return nullptr;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        std::snprintf(why, why_size, "it is not a regular file");
+        return nullptr;
+    }
+    if (info.st_size > max_map_bytes) {
+        std::snprintf(why, why_size, "it is %lld bytes long, more than a map's limit of %ld",
+                      static_cast<long long>(info.st_size), max_map_bytes);
+        return nullptr;
+    }
+    // Binary mode everywhere: the text-mode rules are applied below, the same on every system.
+    std::FILE* file = std::fopen(name, "rb");
+    if (file == nullptr) std::snprintf(why, why_size, "%s", std::strerror(errno));
+    return file;
+}
+
+// ---- text mode -----------------------------------------------------------------------------
+
+namespace {
+
+constexpr int ctrl_z = 0x1A;
+
+// Map files come from a system whose text mode hides the CR of a CR LF and ends the file at
+// the first Ctrl-Z. Reading them the same way here keeps their boards identical.
+struct TextFile {
+    std::FILE* file;
+    bool ended;
+};
+
+int text_getc(TextFile& in) {
+    if (in.ended) return EOF;
+    int c = std::getc(in.file);
+    if (c == ctrl_z || c == EOF) {
+        in.ended = true;
+        return EOF;
+    }
+    if (c == '\r') {
+        int next = std::getc(in.file);
+        if (next == '\n') return '\n';
+        if (next != EOF) std::ungetc(next, in.file);
+    }
+    return c;
+}
+
+} // namespace
+
+// ---- reading -------------------------------------------------------------------------------
+
+void read_map(unsigned char (&mapa)[map_rows][board_size], std::FILE* file) {
+    TextFile in{file, false};
+
+    // First pass: the line length comes from the first line, and each space in it counts.
+    long col = board_size;
+    long row = 1;
+    bool first_line = true;
+    for (int c; (c = text_getc(in)) != EOF;) {
+        if (first_line && (c == ' ' || c == '\n')) ++col;
+        if (c == '\n') {
+            ++row;
+            first_line = false;
+        }
+    }
+
+    // Second pass: row x col reads laid onto the flat grid at a fixed width of 32. Stores past
+    // the spare row are dropped, so the copy stops once no later read could land in the grid.
+    std::rewind(file);
+    in.ended = false;
+    unsigned char* cells = &mapa[0][0];
+    constexpr long cell_count = map_rows * board_size;
+    for (long i = 0; i < row && i * board_size < cell_count; ++i) {
+        bool last_stored_row = (i + 1) * board_size >= cell_count;
+        for (long j = 0; j < col; ++j) {
+            long pos = i * board_size + j;
+            if (pos >= cell_count && last_stored_row) break;
+            int c = text_getc(in);
+            if (pos < cell_count) cells[pos] = c == EOF ? 0xFF : static_cast<unsigned char>(c);
+        }
+    }
+
+    std::fclose(file);
+}

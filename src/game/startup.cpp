@@ -1,0 +1,64 @@
+#include "game/startup.h"
+
+#include <cstring>
+
+#include "console/platform.h"
+#include "console/screen.h"
+#include "game/map_reader.h"
+
+void reset_mob2_memory(Game& g) {
+    for (int row = 0; row < board_size; ++row)
+        for (int col = 0; col < board_size; ++col) g.mob2_map[row][col] = g.mapa[row][col];
+    g.mob2_map[start_y][start_x] = wall;
+}
+
+void start_game(Game& g, std::FILE* map) {
+    seed_random();
+    hidecursor();
+    std::memset(g.mapa, 0, sizeof g.mapa);
+    read_map(g.mapa, map);
+
+    g.x = start_x;
+    g.y = start_y;
+    g.score = 0;
+    g.max = 0;
+    g.lives = 3;
+    g.mob1_x = 1;
+    g.mob1_y = 3;
+    g.mob2_x = 1;
+    g.mob2_y = 29;
+    g.mob3_x = 29;
+    g.mob3_y = 29;
+    g.time_mob = 0;
+    g.time_mob_div = 0;
+    g.mob_stage = 0;
+    g.mob_walk_counter = 0;
+
+    clear_screen_buffer(g.kursor);
+    std::memset(g.food, space, sizeof g.food);
+    std::memset(g.mob3_trackmap, 0, sizeof g.mob3_trackmap);
+    // Columns past the board are never read as cells; keep them defined all the same.
+    std::memset(g.mob2_map, 0, sizeof g.mob2_map);
+    reset_mob2_memory(g);
+    write_labels(g.kursor);
+
+    for (int row = 0; row < board_size; ++row)
+        for (int col = 0; col < board_size; ++col) {
+            if (g.mapa[row][col] == dot) {
+                g.kursor[row][col] = dot;
+                g.food[row][col] = dot;
+                ++g.max;
+            } else if (g.mapa[row][col] == wall) {
+                g.kursor[row][col] = shade;
+            }
+        }
+
+    g.kursor[g.y][g.x] = player_glyph;
+    g.kursor[g.mob1_y][g.mob1_x] = mob_glyph;
+    g.kursor[g.mob2_y][g.mob2_x] = mob_glyph;
+    g.kursor[g.mob3_y][g.mob3_x] = mob_glyph;
+
+    g.start = clock_ms();
+    park_cursor();
+    draw_buffer(&g.kursor[0][0]);
+}

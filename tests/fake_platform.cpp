@@ -1,0 +1,129 @@
+#include "fake_platform.h"
+
+#include <cstring>
+#include <stdexcept>
+
+#include "console/platform.h"
+
+namespace fake {
+
+Console console;
+
+void reset() {
+    console = Console{};
+}
+
+void press(int code, std::int64_t at_ms) {
+    console.keys.push_back({at_ms, code});
+}
+
+void press_arrow(int code, std::int64_t at_ms) {
+    press(0xE0, at_ms);
+    press(code, at_ms);
+}
+
+void script_randoms(std::initializer_list<int> values) {
+    console.randoms.insert(console.randoms.end(), values.begin(), values.end());
+}
+
+const Frame& last_frame() {
+    if (console.frames.empty()) throw std::logic_error("nothing was drawn");
+    return console.frames.back();
+}
+
+std::string row_text(const Frame& frame, int row) {
+    std::string text;
+    for (int col = 0; col < 80; ++col) {
+        unsigned char c = frame[row * 80 + col];
+        text += c == 176 ? '#' : static_cast<char>(c);
+    }
+    return text;
+}
+
+} // namespace fake
+
+using fake::console;
+
+bool console_open(char* why, int why_size) {
+    if (console.open_fails) {
+        std::snprintf(why, why_size, "the fake console refuses");
+        return false;
+    }
+    console.opened = true;
+    return true;
+}
+
+void console_close() {
+    console.closed = true;
+}
+
+void hidecursor() {
+    console.cursor_hidden = true;
+}
+
+void park_cursor() {
+    console.parked = true;
+}
+
+void draw_buffer(const unsigned char* kursor) {
+    fake::Frame frame{};
+    // Only 3,199 cells go out; the last one stays a zero so a test can tell.
+    std::memcpy(frame.data(), kursor, frame.size() - 1);
+    console.frames.push_back(frame);
+    console.events.push_back("draw");
+}
+
+void clear_screen() {
+    ++console.clears;
+    console.events.push_back("clear");
+}
+
+void print_text(const char* text) {
+    console.printed.emplace_back(text);
+    console.events.push_back(std::string("print ") + text);
+}
+
+void ring_bell() {
+    ++console.bells;
+    console.events.push_back("bell");
+}
+
+bool key_waiting() {
+    return !console.keys.empty() && console.keys.front().at_ms <= console.now_ms;
+}
+
+int read_key() {
+    if (!key_waiting()) throw std::logic_error("read_key with no key waiting");
+    int code = console.keys.front().code;
+    console.keys.pop_front();
+    return code;
+}
+
+std::int64_t clock_ms() {
+    return console.now_ms;
+}
+
+void sleep_ms(int ms) {
+    console.sleeps.push_back(ms);
+    console.events.push_back("sleep " + std::to_string(ms));
+    console.now_ms += ms;
+    if (console.now_ms > console.deadline_ms) throw fake::TimeUp{};
+}
+
+void seed_random() {
+    console.seeded = true;
+}
+
+int random_number() {
+    if (!console.randoms.empty()) {
+        int value = console.randoms.front();
+        console.randoms.pop_front();
+        return value;
+    }
+    // A small fixed-seed generator (xorshift), so unscripted runs repeat exactly.
+    std::uint32_t& s = console.generator;
+    s ^= s << 13;
+    s ^= s >> 17;
+    s ^= s << 5;
+    return static_cast<int>(s % 32768);
+}

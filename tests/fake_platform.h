@@ -1,0 +1,56 @@
+// The test double of the platform: a virtual clock that only sleeps move, scripted keys and
+// random numbers, and a record of everything the game showed.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace fake {
+
+using Frame = std::array<unsigned char, 40 * 80>;
+
+struct Key {
+    std::int64_t at_ms; // not readable before this time on the virtual clock
+    int code;
+};
+
+// Thrown by sleep_ms once the clock passes `deadline_ms`, so a game that never ends
+// cannot hang a test.
+struct TimeUp {};
+
+struct Console {
+    std::int64_t now_ms = 0;
+    std::int64_t deadline_ms = INT64_MAX;
+    std::deque<Key> keys;
+    std::deque<int> randoms; // when empty, a fixed-seed generator takes over
+    std::uint32_t generator = 12345;
+
+    bool open_fails = false;
+    bool opened = false, closed = false;
+    bool cursor_hidden = false, parked = false;
+    bool seeded = false;
+    int bells = 0;
+    int clears = 0;
+    std::vector<Frame> frames; // every draw, in order (the last cell is never sent)
+    std::vector<std::string> printed;
+    std::vector<int> sleeps;
+    std::vector<std::string> events; // draws, sleeps, prints, bells and clears, in order
+};
+
+extern Console console;
+
+// A fresh console for each test.
+void reset();
+void press(int code, std::int64_t at_ms = 0);
+// Arrow key: its prefix and then its code.
+void press_arrow(int code, std::int64_t at_ms = 0);
+void script_randoms(std::initializer_list<int> values);
+
+const Frame& last_frame();
+// Row `row` of a frame as text, byte 176 shown as '#'.
+std::string row_text(const Frame& frame, int row);
+
+} // namespace fake

@@ -1,0 +1,46 @@
+#include "test_support.h"
+
+#include <stdexcept>
+
+#include "game/loop.h"
+#include "game/startup.h"
+
+std::vector<std::string> walled_board() {
+    std::vector<std::string> board(board_size, "X" + std::string(board_size - 2, ' ') + "X");
+    board.front() = board.back() = std::string(board_size, 'X');
+    return board;
+}
+
+void set_cell(std::vector<std::string>& board, int col, int row, char c) {
+    board[row][col] = c;
+}
+
+std::string map_text(const std::vector<std::string>& board) {
+    std::string text;
+    for (const auto& row : board) text += row + "\n";
+    return text;
+}
+
+std::FILE* file_with(const std::string& bytes) {
+    std::FILE* file = std::tmpfile();
+    if (file == nullptr) throw std::runtime_error("no temporary file");
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::rewind(file);
+    return file;
+}
+
+Game& start_on(const std::string& map_bytes) {
+    static Game game;
+    fake::reset();
+    start_game(game, file_with(map_bytes));
+    return game;
+}
+
+Ending play_until(Game& g, long long until_ms) {
+    fake::console.deadline_ms = until_ms;
+    try {
+        Ending ending;
+        while ((ending = run_pass(g)) == Ending::none) {}
+        return ending;
+    } catch (const fake::TimeUp&) { return Ending::none; }
+}

@@ -1,0 +1,25 @@
+// Building games for tests: maps from text, games started against the fake console.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "fake_platform.h"
+#include "game/state.h"
+
+// 32 rows of 32 cells: wall all round, open floor inside, no dots. Edit it with set_cell.
+std::vector<std::string> walled_board();
+void set_cell(std::vector<std::string>& board, int col, int row, char c);
+// The rows joined with a line feed after each.
+std::string map_text(const std::vector<std::string>& board);
+
+// A read-only stream holding exactly `bytes`, as the map reader gets it.
+std::FILE* file_with(const std::string& bytes);
+
+// Resets the fake console and starts a game on `map_bytes`. The game is a static, so a test
+// holds at most one at a time.
+Game& start_on(const std::string& map_bytes);
+
+// Runs passes until the game ends or the virtual clock passes `until_ms`.
+Ending play_until(Game& g, long long until_ms);
