@@ -1,0 +1,84 @@
+// The whole run as the player's shell sees it: files, exit status, the terminal handed back.
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "game/game.h"
+#include "game/player.h"
+#include "test_support.h"
+
+namespace {
+
+class Run : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/dotmaze-run-XXXXXX";
+        dir = mkdtemp(pattern);
+        old_dir = std::filesystem::current_path();
+        std::filesystem::current_path(dir);
+        fake::reset();
+    }
+    void TearDown() override {
+        std::filesystem::current_path(old_dir);
+        std::filesystem::remove_all(dir);
+    }
+    void write_map(const std::string& text) { std::ofstream("mapa.txt") << text; }
+
+    std::filesystem::path dir, old_dir;
+    Game game{};
+};
+
+} // namespace
+
+TEST_F(Run, AMissingMapIsReportedAndTheTerminalIsNeverTouched) {
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(run_game(game), 1);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("\"mapa.txt\""), std::string::npos) << err;
+    EXPECT_NE(err.find(dir.string()), std::string::npos) << err;
+    EXPECT_NE(err.find("No such file or directory"), std::string::npos) << err;
+    EXPECT_FALSE(fake::console.opened);
+    EXPECT_TRUE(fake::console.frames.empty());
+}
+
+TEST_F(Run, AConsoleThatCannotBeOpenedStopsTheGameBeforeItStarts) {
+    write_map(map_text(walled_board()));
+    fake::console.open_fails = true;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(run_game(game), 1);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("refuses"), std::string::npos);
+    EXPECT_TRUE(fake::console.frames.empty());
+}
+
+TEST_F(Run, EveryEndingGivesTheTerminalBackAndLeavesItsWordsOnIt) {
+    auto board = walled_board();
+    set_cell(board, 2, 1, '.');
+    write_map(map_text(board));
+
+    fake::press(key_escape, 500);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(run_game(game), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_TRUE(fake::console.closed);
+
+    fake::reset();
+    fake::press(key_right, 500);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(run_game(game), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Well done!\n");
+    EXPECT_TRUE(fake::console.closed);
+
+    // Down into the patroller's way and wait there, a wall keeping the player from going on.
+    fake::reset();
+    fake::console.deadline_ms = 200'000;
+    set_cell(board, 30, 30, '.');
+    set_cell(board, 1, 4, 'X');
+    write_map(map_text(board));
+    for (int t = 100; t < 100'000; t += 500) fake::press(key_down, t);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(run_game(game), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "GAME OVER!\n");
+    EXPECT_EQ(game.lives, 0);
+    EXPECT_TRUE(fake::console.closed);
+}

@@ -1,0 +1,148 @@
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <string>
+#include <sys/stat.h>
+
+#include "game/map_reader.h"
+#include "test_support.h"
+
+namespace {
+
+struct Grid {
+    unsigned char mapa[map_rows][board_size];
+};
+
+Grid read(const std::string& bytes) {
+    Grid grid{};
+    read_map(grid.mapa, file_with(bytes));
+    return grid;
+}
+
+// Line `row` of a test map: 32 cells that differ from row to row, so any shift shows.
+std::string line(int row) {
+    return std::string(board_size, static_cast<char>('A' + row % 26));
+}
+
+std::string lines(int count, const std::string& end = "\n") {
+    std::string text;
+    for (int row = 0; row < count; ++row) text += line(row) + end;
+    return text;
+}
+
+std::string row_of(const Grid& grid, int row) {
+    return std::string(reinterpret_cast<const char*>(grid.mapa[row]), board_size);
+}
+
+void expect_board_rows(const Grid& grid, int count) {
+    for (int row = 0; row < count; ++row) EXPECT_EQ(row_of(grid, row), line(row)) << "row " << row;
+}
+
+} // namespace
+
+TEST(MapReader, LineEndsDoNotChangeTheBoard) {
+    std::string lf = lines(32);
+    expect_board_rows(read(lf), 32);
+    expect_board_rows(read(lines(32, "\r\n")), 32);
+    // Without the last line feed.
+    expect_board_rows(read(lf.substr(0, lf.size() - 1)), 32);
+    // A CR that is not before a LF is an ordinary cell.
+    Grid lone_cr = read("\r" + lf.substr(1));
+    EXPECT_EQ(lone_cr.mapa[0][0], '\r');
+}
+
+TEST(MapReader, AFileThatEndsEarlyLeavesEndOfFileBytesThenZeros) {
+    // Ten lines: the copy runs one line past the end of the file.
+    Grid short_file = read(lines(10));
+    expect_board_rows(short_file, 10);
+    EXPECT_EQ(row_of(short_file, 10), std::string(board_size, '\xFF'));
+    EXPECT_EQ(short_file.mapa[11][0], 0xFF); // the 33rd read of that line
+    EXPECT_EQ(short_file.mapa[11][1], 0);
+    EXPECT_EQ(row_of(short_file, 20), std::string(board_size, '\0'));
+
+    // Ctrl-Z ends the file, whatever follows it.
+    Grid ctrl_z = read(lines(10) + "\x1A" + lines(22));
+    EXPECT_EQ(std::memcmp(ctrl_z.mapa, short_file.mapa, sizeof ctrl_z.mapa), 0);
+
+    EXPECT_EQ(row_of(read(""), 0), std::string(board_size, '\xFF'));
+}
+
+TEST(MapReader, ALongFileIsCutAfterTheSpareRow) {
+    Grid grid = read(lines(40));
+    expect_board_rows(grid, 32);
+    EXPECT_EQ(row_of(grid, 32), line(32)); // the spare row takes the 33rd line
+}
+
+TEST(MapReader, EachSpaceInTheFirstLineLengthensEveryLine) {
+    std::string first = std::string(16, 'A') + " " + std::string(16, 'A');
+    Grid grid = read(first + "\n" + lines(32).substr(33));
+    // The copy reads 34 bytes a line on a grid 32 wide, so each row slips one more cell.
+    EXPECT_EQ(row_of(grid, 1), line(1));
+    EXPECT_EQ(row_of(grid, 2), line(2).substr(1) + "\n");
+    EXPECT_EQ(row_of(grid, 3), line(3).substr(2) + "\n" + line(4).substr(0, 1));
+}
+
+TEST(MapReader, AShortLineShiftsTheRowsBelowIt) {
+    Grid grid = read(line(0) + "\n" + "BB\n" + lines(32).substr(2 * 33));
+    EXPECT_EQ(grid.mapa[1][0], 'B');
+    EXPECT_EQ(grid.mapa[1][2], '\n');
+    EXPECT_EQ(grid.mapa[1][3], 'C'); // line 2 starts right after the short line
+}
+
+TEST(MapReader, FilesWithoutLineStructureAreReadWithoutRunningAway) {
+    // One line with a hundred thousand spaces: a line length of 100,032.
+    Grid spaces = read(std::string(100000, ' '));
+    EXPECT_EQ(spaces.mapa[32][31], ' ');
+    // Many lines after a long first line: only the reads that can land in the grid count.
+    Grid tall = read(std::string(1000, ' ') + "\n" + std::string(50000, '\n'));
+    EXPECT_EQ(tall.mapa[0][0], ' ');
+    // One line of cells and no line feed fills only the first row.
+    Grid one = read(std::string(100, 'A'));
+    EXPECT_EQ(row_of(one, 0), std::string(board_size, 'A'));
+    EXPECT_EQ(one.mapa[1][0], 0);
+}
+
+// ---- opening -------------------------------------------------------------------------------
+
+class OpenMap : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/dotmaze-open-XXXXXX";
+        dir = mkdtemp(pattern);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+    std::string path(const char* name) { return (dir / name).string(); }
+    std::FILE* open(const std::string& file) { return open_map(file.c_str(), why, sizeof why); }
+
+    std::filesystem::path dir;
+    char why[256] = "";
+};
+
+TEST_F(OpenMap, RefusesWhatCannotBeAMapWithAReason) {
+    EXPECT_EQ(open(path("missing")), nullptr);
+    EXPECT_STREQ(why, "No such file or directory");
+
+    std::filesystem::create_directory(path("folder"));
+    EXPECT_EQ(open(path("folder")), nullptr);
+    EXPECT_STREQ(why, "it is a directory");
+
+    // A FIFO would block the open itself; it must be refused without waiting for a writer.
+    ASSERT_EQ(mkfifo(path("fifo").c_str(), 0600), 0);
+    EXPECT_EQ(open(path("fifo")), nullptr);
+    EXPECT_STREQ(why, "it is not a regular file");
+
+    std::ofstream(path("big")).close();
+    std::filesystem::resize_file(path("big"), max_map_bytes + 1);
+    EXPECT_EQ(open(path("big")), nullptr);
+    EXPECT_NE(std::string(why).find("1048577 bytes"), std::string::npos) << why;
+}
+
+TEST_F(OpenMap, OpensARegularFileUpToTheLimit) {
+    std::ofstream(path("limit")).close();
+    std::filesystem::resize_file(path("limit"), max_map_bytes);
+    std::FILE* file = open(path("limit"));
+    ASSERT_NE(file, nullptr);
+    std::fclose(file);
+}
