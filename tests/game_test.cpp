@@ -2,7 +2,6 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include "game/game.h"
 #include "game/player.h"
@@ -13,17 +12,19 @@ namespace {
 class Run : public ::testing::Test {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/dotmaze-run-XXXXXX";
-        dir = mkdtemp(pattern);
         old_dir = std::filesystem::current_path();
-        std::filesystem::current_path(dir);
+        std::filesystem::current_path(new_temp_dir("dotmaze-run-"));
+        // As the system spells it (a temporary directory may be reached through a link or a
+        // short name): the form the game's report must show.
+        dir = std::filesystem::current_path();
         fake::reset();
     }
     void TearDown() override {
         std::filesystem::current_path(old_dir);
         std::filesystem::remove_all(dir);
     }
-    void write_map(const std::string& text) { std::ofstream("mapa.txt") << text; }
+    // Binary, so that the file holds exactly `text` on every system.
+    void write_map(const std::string& text) { std::ofstream("mapa.txt", std::ios::binary) << text; }
 
     std::filesystem::path dir, old_dir;
     Game game{};

@@ -39,7 +39,7 @@ std::vector<LoadedMap> load_maps() {
         LoadedMap& map = maps.emplace_back();
         map.name = path.filename().string();
         std::memset(map.mapa, 0, sizeof map.mapa);
-        std::FILE* file = std::fopen(path.c_str(), "rb");
+        std::FILE* file = std::fopen(path.string().c_str(), "rb");
         if (file == nullptr) {
             ADD_FAILURE() << map.name << ": cannot be opened";
             maps.pop_back();

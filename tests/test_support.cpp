@@ -1,5 +1,6 @@
 #include "test_support.h"
 
+#include <random>
 #include <stdexcept>
 
 #include "game/loop.h"
@@ -19,6 +20,15 @@ std::string map_text(const std::vector<std::string>& board) {
     std::string text;
     for (const auto& row : board) text += row + "\n";
     return text;
+}
+
+std::filesystem::path new_temp_dir(const std::string& prefix) {
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        auto dir = std::filesystem::temp_directory_path() / (prefix + std::to_string(random()));
+        if (std::filesystem::create_directory(dir)) return dir; // false: it was there already
+    }
+    throw std::runtime_error("no new temporary directory");
 }
 
 std::FILE* file_with(const std::string& bytes) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,9 @@ std::vector<std::string> walled_board();
 void set_cell(std::vector<std::string>& board, int col, int row, char c);
 // The rows joined with a line feed after each.
 std::string map_text(const std::vector<std::string>& board);
+
+// A new, empty directory in the system's temporary directory, named `prefix` and a number.
+std::filesystem::path new_temp_dir(const std::string& prefix);
 
 // A read-only stream holding exactly `bytes`, as the map reader gets it.
 std::FILE* file_with(const std::string& bytes);
