@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets everything up on a fresh Debian machine, builds with the sanitizers and runs every
 # test: unit tests against the fake console and terminal tests of the real game in tmux.
+# Then the same unit tests, cross-built for Windows, under wine.
 set -euo pipefail
 root="$(cd "$(dirname "$0")" && pwd)"
 . "$root/scripts/setup.sh"
@@ -14,3 +15,5 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 cd "$build"
 ctest --output-on-failure -j"$(nproc)"
+
+"$root/scripts/windows.sh"

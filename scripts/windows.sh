@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Cross-builds the game and its unit tests for 64-bit Windows with MinGW-w64, checks that
+# dotmaze.exe needs no DLL but Windows' own, and runs the unit tests under wine.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+. "$root/scripts/setup.sh"
+ensure_packages cmake make g++-mingw-w64-x86-64-posix wine64 googletest
+
+build="$root/build-windows"
+cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DDOTMAZE_TESTS=ON >/dev/null
+cmake --build "$build" -j"$(nproc)" --target dotmaze unit_tests
+
+# ---- the game: one 64-bit executable, nothing to ship beside it -------------------------------
+
+game="$build/dotmaze.exe"
+objdump=x86_64-w64-mingw32-objdump
+if ! "$objdump" -f "$game" | grep -q 'file format pei-x86-64'; then
+    echo "windows: $game is not a 64-bit Windows (PE32+) executable" >&2
+    exit 1
+fi
+dlls="$("$objdump" -p "$game" | awk '/DLL Name:/ { print $3 }')"
+echo "dotmaze.exe imports: $(echo $dlls)"
+foreign="$(echo "$dlls" | grep -Eiv '^(kernel32|user32|advapi32|gdi32|shell32|msvcrt|ucrtbase|api-ms-win-[a-z0-9-]+)\.dll$' || true)"
+if [ -n "$foreign" ]; then
+    echo "windows: dotmaze.exe needs DLLs that Windows does not have: $(echo $foreign)" >&2
+    exit 1
+fi
+
+# ---- the unit tests under wine ------------------------------------------------------------------
+
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver64
+export WINEPREFIX="$build/wine" WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=" # no .NET or browser engine: nothing to offer to install
+unset DISPLAY WAYLAND_DISPLAY # no windows wanted, and CI has no screen to put them on
+trap '"$wineserver" -k 2>/dev/null || true' EXIT
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "Setting up a wine prefix in $WINEPREFIX"
+    if ! timeout 300 "$wine" wineboot --init >"$build/wineboot.log" 2>&1; then
+        echo "windows: wineboot failed; see $build/wineboot.log" >&2
+        exit 1
+    fi
+fi
+
+log="$build/unit_tests.log"
+status=0
+# From a directory on the Unix side, so that the tests' Unix paths (the maps) resolve on Z:.
+(cd "$build/tests" && timeout 900 "$wine" unit_tests.exe) 2>&1 | tr -d '\r' >"$log" || status=$?
+ran="$(sed -n 's/^\[==========\] \([0-9]*\) tests\{0,1\} from .* ran\..*/\1/p' "$log")"
+passed="$(sed -n 's/^\[  PASSED  \] \([0-9]*\) tests\{0,1\}\..*/\1/p' "$log")"
+if [ "$status" -ne 0 ] || [ -z "$ran" ] || [ "$ran" != "${passed:-}" ] || [ "$ran" -eq 0 ]; then
+    cat "$log"
+    echo "windows: unit_tests.exe under wine failed (exit $status): ran ${ran:-none}, passed ${passed:-none}" >&2
+    exit 1
+fi
+echo "Unit tests for Windows under wine: $ran ran, $passed passed (log: $log)"
