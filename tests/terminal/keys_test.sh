@@ -14,21 +14,6 @@ map_set 20 20 . # out of reach: the game must not be won here
 map_set 25 25 .
 map_write
 
-player_at() {
-    shows_at "$1" "$2" '*'
-}
-
-# The player is at (COL, ROW) and nowhere else on the board.
-only_player_at() {
-    local row line stars=0
-    for ((row = 0; row < 32; ++row)); do
-        line=${SCREEN[$row]:0:32}
-        line=${line//[!*]/}
-        stars=$((stars + ${#line}))
-    done
-    [ "$stars" = 1 ] && player_at "$1" "$2"
-}
-
 readout_is() {
     shows_at 3 35 "$1"
 }

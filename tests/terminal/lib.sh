@@ -31,6 +31,10 @@ SOCK=""
 SESSION=game
 TERM_NAME=""
 declare -a SCREEN=()
+PANE_COLS=80
+PANE_ROWS=45
+STARS=0
+NOW_MS=0
 STATUS=""
 
 # ---- set-up and teardown -------------------------------------------------------------------
@@ -164,6 +168,8 @@ start_game() {
     local size=${1:-80x45}
     local command=${2:-"$(printf '%q' "$GAME") 2>err"}
     local cols=${size%x*} rows=${size#*x}
+    PANE_COLS=$cols
+    PANE_ROWS=$rows
     local wrapper
     wrapper="cd $(printf '%q' "$WORK") || exit 1
 unset LC_ALL LC_CTYPE LC_MESSAGES
@@ -195,29 +201,44 @@ pane_format() {
 
 # Reads the whole pane into SCREEN, one row per element, padded with spaces to the pane's
 # size (tmux leaves out cells that were never written, and the shell drops blank last rows).
+# Polling loops call this often, on machines that may be busy: it costs one tmux client and
+# no subshells.
 capture() {
-    local text size width height i line
-    text=$(tmux -L "$SOCK" capture-pane -p -N -t "$SESSION") || return 1
-    size=$(pane_format '#{pane_width} #{pane_height}') || return 1
-    read -r width height <<<"$size"
-    mapfile -t SCREEN <<<"$text"
-    for ((i = 0; i < height; ++i)); do
+    local i line
+    mapfile -t SCREEN < <(tmux -L "$SOCK" capture-pane -p -N -t "$SESSION") || return 1
+    [ "${#SCREEN[@]}" -gt 0 ] || return 1
+    for ((i = 0; i < PANE_ROWS; ++i)); do
         line=${SCREEN[$i]:-}
-        while [ "${#line}" -lt "$width" ]; do line+="          "; done
-        SCREEN[$i]=${line:0:width}
+        while [ "${#line}" -lt "$PANE_COLS" ]; do line+="          "; done
+        SCREEN[$i]=${line:0:PANE_COLS}
     done
 }
 
 # cell COL ROW [LENGTH]: what the last capture shows there.
 cell() {
-    local col=$1 row=$2 len=${3:-1}
-    local line=${SCREEN[$row]:-}
-    printf '%s' "${line:col:len}"
+    printf '%s' "${SCREEN[$2]:$1:${3:-1}}"
 }
 
 # True when the last capture shows TEXT starting at (COL, ROW).
 shows_at() {
-    [ "$(cell "$1" "$2" "${#3}")" = "$3" ]
+    [ "${SCREEN[$2]:$1:${#3}}" = "$3" ]
+}
+
+# Sets STARS to the number of '*' on the board in the last capture.
+count_stars() {
+    local row line
+    STARS=0
+    for ((row = 0; row < 32; ++row)); do
+        line=${SCREEN[$row]:0:32}
+        line=${line//[!*]/}
+        STARS=$((STARS + ${#line}))
+    done
+}
+
+# The player is at (COL, ROW) and nowhere else on the board.
+only_player_at() {
+    count_stars
+    [ "$STARS" = 1 ] && shows_at "$1" "$2" '*'
 }
 
 screen_contains() {
@@ -228,10 +249,15 @@ screen_contains() {
     return 1
 }
 
+# Sets NOW_MS to the wall clock in milliseconds, without a fork.
+tick_clock() {
+    local us=${EPOCHREALTIME/[.,]/}
+    NOW_MS=$((us / 1000))
+}
+
 now_ms() {
-    local t
-    t=$(date +%s%N)
-    echo $((t / 1000000))
+    tick_clock
+    echo "$NOW_MS"
 }
 
 # wait_until TIMEOUT_S DESCRIPTION COMMAND...: captures the pane and runs COMMAND until it
@@ -239,10 +265,12 @@ now_ms() {
 wait_until() {
     local timeout_s=$1 what=$2
     shift 2
-    local deadline=$(($(now_ms) + timeout_s * 1000))
+    tick_clock
+    local deadline=$((NOW_MS + timeout_s * 1000))
     while true; do
         if capture && "$@"; then return 0; fi
-        [ "$(now_ms)" -ge "$deadline" ] && fail "timed out after ${timeout_s}s waiting for $what"
+        tick_clock
+        [ "$NOW_MS" -ge "$deadline" ] && fail "timed out after ${timeout_s}s waiting for $what"
         sleep "$POLL_S"
     done
 }
@@ -274,9 +302,11 @@ game_ended() {
 # Waits for the game to end and sets STATUS to its exit status.
 wait_for_exit() {
     local timeout_s=${1:-$DEFAULT_TIMEOUT_S}
-    local deadline=$(($(now_ms) + timeout_s * 1000))
+    tick_clock
+    local deadline=$((NOW_MS + timeout_s * 1000))
     until game_ended; do
-        [ "$(now_ms)" -ge "$deadline" ] && fail "the game did not end within ${timeout_s}s"
+        tick_clock
+        [ "$NOW_MS" -ge "$deadline" ] && fail "the game did not end within ${timeout_s}s"
         sleep "$POLL_S"
     done
     STATUS=$(<"$WORK/status")
