@@ -27,7 +27,9 @@ POLL_S=0.05
 DEFAULT_TIMEOUT_S=10
 
 WORK=""
-SOCK=""
+SOCK=""          # the running session's server
+SOCK_BASE=""
+SESSIONS_STARTED=0
 SESSION=game
 TERM_NAME=""
 declare -a SCREEN=()
@@ -39,7 +41,7 @@ STATUS=""
 
 # ---- set-up and teardown -------------------------------------------------------------------
 
-# Ends the game's session and everything running in it.
+# Ends the game's session and everything running in it, and its server.
 stop_session() {
     [ -n "$SOCK" ] || return 0
     # The pane's shell leads its own process group: the game and the keep-alive sleep are in
@@ -49,15 +51,13 @@ stop_session() {
     pid=$(tmux -L "$SOCK" display-message -p -t "$SESSION" '#{pane_pid}' 2>/dev/null)
     [ -n "$pid" ] && kill -TERM -- "-$pid" 2>/dev/null
     tmux -L "$SOCK" kill-server 2>/dev/null
-    return 0
+    rm -f "${TMUX_TMPDIR:-/tmp}/tmux-$(id -u)/$SOCK"
+    SOCK=""
 }
 
 teardown() {
     local rc=$?
-    if [ -n "$SOCK" ]; then
-        stop_session
-        rm -f "${TMUX_TMPDIR:-/tmp}/tmux-$(id -u)/$SOCK"
-    fi
+    stop_session
     if [ -n "$WORK" ] && [ -d "$WORK" ]; then
         if [ -n "${KEEP_WORK:-}" ]; then
             echo "work directory kept: $WORK" >&2
@@ -72,7 +72,7 @@ teardown() {
 term_setup() {
     local name=$1
     WORK=$(mktemp -d "${TMPDIR:-/tmp}/dotmaze-$name.XXXXXX")
-    SOCK="dotmaze-$name-$$-$RANDOM"
+    SOCK_BASE="dotmaze-$name-$$-$RANDOM"
     trap teardown EXIT
     trap 'exit 130' INT TERM HUP
 
@@ -163,8 +163,12 @@ map_write() {
 # Runs COMMAND (the game by default, stderr into "err") in the work directory in a detached
 # pane of the given size (80x45 by default). Around it the pane's shell records `stty -g` in
 # "before" and "after" and the exit status in "status" (written last), then stays alive so
-# the screen can still be read.
+# the screen can still be read. Each call starts a server of its own: a client that reached
+# the last one's socket while it was shutting down would fail to start the session.
 start_game() {
+    stop_session
+    SESSIONS_STARTED=$((SESSIONS_STARTED + 1))
+    SOCK="$SOCK_BASE-$SESSIONS_STARTED"
     local size=${1:-80x45}
     local command=${2:-"$(printf '%q' "$GAME") 2>err"}
     local cols=${size%x*} rows=${size#*x}
@@ -180,8 +184,9 @@ rc=\$?
 stty -g > after
 echo \$rc > status.tmp && mv status.tmp status
 exec sleep 600"
-    tmux -L "$SOCK" -f /dev/null new-session -d -s "$SESSION" -x "$cols" -y "$rows" "$wrapper" ||
-        fail "tmux could not start a session"
+    local why
+    why=$(tmux -L "$SOCK" -f /dev/null new-session -d -s "$SESSION" -x "$cols" -y "$rows" \
+        "$wrapper" 2>&1) || fail "tmux could not start a session: $why"
 }
 
 send_keys() {
@@ -205,6 +210,7 @@ pane_format() {
 # no subshells.
 capture() {
     local i line
+    [ -n "$SOCK" ] || return 1
     mapfile -t SCREEN < <(tmux -L "$SOCK" capture-pane -p -N -t "$SESSION") || return 1
     [ "${#SCREEN[@]}" -gt 0 ] || return 1
     for ((i = 0; i < PANE_ROWS; ++i)); do
