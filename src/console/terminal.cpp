@@ -152,6 +152,14 @@ bool translate_key(int ch) {
     }
 }
 
+bool too_small(int cols, int rows, char* why, int why_size) {
+    if (cols >= needed_cols && rows >= needed_rows) return false;
+    std::snprintf(why, why_size,
+                  "the terminal must be at least %d columns by %d rows; this one is %d by %d",
+                  needed_cols, needed_rows, cols, rows);
+    return true;
+}
+
 } // namespace
 
 // ---- opening and closing -------------------------------------------------------------------
@@ -166,13 +174,8 @@ bool console_open(char* why, int why_size) {
 
     // Measure before taking the terminal over, so a refusal leaves it untouched.
     winsize size{};
-    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 &&
-        (size.ws_col < needed_cols || size.ws_row < needed_rows)) {
-        std::snprintf(why, why_size,
-                      "the terminal must be at least %d columns by %d rows; this one is %d by %d",
-                      needed_cols, needed_rows, size.ws_col, size.ws_row);
-        return false;
-    }
+    bool measured = ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0;
+    if (measured && too_small(size.ws_col, size.ws_row, why, why_size)) return false;
 
     // Ours before curses starts, so curses leaves them alone; it keeps its own for suspend
     // and resize.
@@ -188,6 +191,11 @@ bool console_open(char* why, int why_size) {
         return false;
     }
     in_curses = true;
+    // A terminal that would not tell its size beforehand: curses has found one by now.
+    if (!measured && too_small(COLS, LINES, why, why_size)) {
+        console_close();
+        return false;
+    }
     cbreak(); // not raw: Ctrl-C and Ctrl-Z keep working
     noecho();
     nonl();
