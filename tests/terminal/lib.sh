@@ -332,3 +332,84 @@ assert_terminal_restored() {
 assert_status() {
     [ "$STATUS" = "$1" ] || fail "exit status $STATUS, expected $1"
 }
+
+# ---- the whole game screen -----------------------------------------------------------------
+
+MISMATCH=""
+
+# game_screen_shown PLAYER_COL PLAYER_ROW: the last capture shows all of the game's 80 x 40
+# cells for the board in MAP, none of its dots eaten: every board cell as the map draws it
+# (walls shaded, dots, open floor), the player on its cell, at most three mobs ('A') and only
+# on open cells, nothing right of the board, and the panel's box with its labels (the score
+# and lives readouts may or may not be there yet). Sets MISMATCH to the first difference.
+game_screen_shown() {
+    local pcol=$1 prow=$2 row col got want line mobs=0
+    MISMATCH=""
+    for ((row = 0; row < 32; ++row)); do
+        line=${MAP[$row]//[!X.]/ }
+        line=${line//X/$SHADE}
+        [ "$row" = "$prow" ] && line="${line:0:pcol}*${line:pcol+1}"
+        [ "${SCREEN[$row]:0:32}" = "$line" ] || for ((col = 0; col < 32; ++col)); do
+            got=${SCREEN[$row]:col:1}
+            want=${line:col:1}
+            [ "$got" = "$want" ] && continue
+            if [ "$got" = A ] && [ "$want" != "$SHADE" ] && [ "$want" != '*' ]; then
+                mobs=$((mobs + 1))
+                continue
+            fi
+            MISMATCH="board cell ($col,$row) shows '$got', expected '$want'"
+            return 1
+        done
+        [[ ${SCREEN[$row]:32:48} =~ ^\ *$ ]] || {
+            MISMATCH="row $row has something right of the board: '${SCREEN[$row]:32:48}'"
+            return 1
+        }
+    done
+    [ "$mobs" -le 3 ] || { MISMATCH="$mobs mobs on the board"; return 1; }
+
+    local s1=$SHADE s4=$SHADE$SHADE$SHADE$SHADE blank10='          '
+    local s68="" s53=""
+    for ((col = 0; col < 68; ++col)); do s68+=$SHADE; done
+    s53=${s68:0:53}
+    [[ ${SCREEN[32]:0:80} =~ ^\ *$ ]] || { MISMATCH="row 32 is not blank"; return 1; }
+    local -A want_row=(
+        [33]="  $s68$blank10"
+        [34]="  $s1${s1}SCORE$s1$s1${s1}LIVES$s53$blank10"
+        [36]="  $s68$blank10" [37]="  $s68$blank10" [38]="  $s68$blank10" [39]="  $s68$blank10")
+    for row in 33 34 36 37 38 39; do
+        [ "${SCREEN[$row]:0:80}" = "${want_row[$row]}" ] || {
+            MISMATCH="panel row $row is '${SCREEN[$row]:0:80}'"
+            return 1
+        }
+    done
+    # The readout row: box, score readout or shade, box, lives digit or shade, box.
+    line=${SCREEN[35]:0:80}
+    local readout=${line:3:7} lives=${line:14:1}
+    if [ "${line:0:3}${line:10:4}${line:15:65}" != "  $s1$s4${s68:0:55}$blank10" ] ||
+        ! [[ $readout =~ ^[0-9]{3}/[0-9]{3}$ || $readout == "${s68:0:7}" ]] ||
+        ! [[ $lives == [0-3] || $lives == "$SHADE" ]]; then
+        MISMATCH="panel row 35 is '$line'"
+        return 1
+    fi
+}
+
+# stderr holds no report from AddressSanitizer or UndefinedBehaviorSanitizer.
+assert_no_sanitizer_report() {
+    if grep -qE 'Sanitizer|runtime error' "$WORK/err" 2>/dev/null; then
+        fail "a sanitizer report on stderr"
+    fi
+}
+
+# wait_for_game_screen TIMEOUT_S PLAYER_COL PLAYER_ROW DESCRIPTION: polls until
+# game_screen_shown holds; fails the test with the last difference seen.
+wait_for_game_screen() {
+    local timeout_s=$1 pcol=$2 prow=$3 what=$4
+    tick_clock
+    local deadline=$((NOW_MS + timeout_s * 1000))
+    until capture && game_screen_shown "$pcol" "$prow"; do
+        tick_clock
+        [ "$NOW_MS" -ge "$deadline" ] &&
+            fail "timed out after ${timeout_s}s waiting for $what: ${MISMATCH:-no pane}"
+        sleep "$POLL_S"
+    done
+}

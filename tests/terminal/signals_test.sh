@@ -1,0 +1,168 @@
+# Signals from outside: SIGINT, SIGTERM, SIGHUP and SIGQUIT (sent with kill, and Ctrl-C typed)
+# end the game the way they would end any program, but only after it has given the terminal
+# back; a stop (Ctrl-Z typed, or SIGTSTP sent) gives the terminal back while the game is
+# stopped, and `fg` brings the game back fully repainted and still playing.
+#
+# The game runs as the foreground job of a shell with job control, as it would from an
+# interactive shell: in a process group of its own, the one the terminal's keys signal. (Run
+# straight from the pane's shell it would be in an orphaned process group, and the kernel
+# throws such a group's stop signals away.) The job shell is a script, not an interactive
+# shell, so that no line editor changes the line settings between the game and the checks.
+source "$(dirname "$0")/lib.sh" "$@"
+term_setup signals
+
+map_new
+map_fence_off_lower_mobs
+map_set 20 20 . # out of reach: the game must not be won
+map_set 25 25 .
+map_write
+
+# The job shell: starts the game (its pid in game.pid, its stderr in err); each time the job
+# stops, records the line settings as they are while it is stopped in stopped.N, then waits
+# for the test to create resume.N before it runs `fg`. Its exit status is the game's. No loop
+# around `fg`: bash leaves the loop it is in when the job it waits for stops.
+cat >"$WORK/jobs.sh" <<EOF
+ulimit -c 0 # SIGQUIT would dump core
+set -m
+sh -c 'echo \$\$ > game.pid; exec "\$0"' $(printf '%q' "$GAME") 2>err
+rc=\$?
+stops=0
+after_stop() {
+    jobs -s >stopped-jobs
+    [ -s stopped-jobs ] || return 1
+    stops=\$((stops + 1))
+    stty -g >stopped.tmp && mv stopped.tmp stopped.\$stops
+    until [ -e resume.\$stops ]; do sleep 0.05; done
+    fg >/dev/null
+    rc=\$?
+}
+after_stop && after_stop && after_stop
+exit \$rc
+EOF
+
+GAME_PID=""
+
+# A test that fails while the game is stopped must not leave it behind.
+kill_leftover_game() {
+    [ -n "$GAME_PID" ] && [ "$(readlink "/proc/$GAME_PID/exe" 2>/dev/null)" = "$GAME" ] &&
+        kill -KILL "$GAME_PID" 2>/dev/null
+    return 0
+}
+trap 'rc=$?; kill_leftover_game; (exit "$rc"); teardown' EXIT
+
+start_job() {
+    kill_leftover_game
+    GAME_PID=""
+    stop_session
+    rm -f "$WORK"/{status,before,after,err,game.pid,stopped-jobs} \
+        "$WORK"/stopped.* "$WORK"/resume.*
+    # The job shell's stderr stays on the terminal: bash takes it for the terminal whose
+    # foreground it hands to its jobs.
+    start_game 80x45 "env -u BASH_ENV bash jobs.sh"
+    wait_for_board
+    [ -s "$WORK/game.pid" ] || fail "the game's pid was not recorded"
+    GAME_PID=$(<"$WORK/game.pid")
+}
+
+# The pane shows the terminal's own screen and nothing of the game's.
+assert_game_screen_gone() {
+    capture || fail "could not read the pane"
+    screen_contains "$SHADE" && fail "the board is still showing $1"
+    screen_contains SCORE && fail "the panel is still showing $1"
+    return 0
+}
+
+# ---- signals that end the game -------------------------------------------------------------
+
+for case in INT:130 TERM:143 HUP:129 QUIT:131; do
+    sig=${case%:*}
+    start_job
+    kill -"$sig" "$GAME_PID" || fail "could not send SIG$sig to the game"
+    wait_for_exit 5
+    assert_status "${case#*:}"
+    assert_terminal_restored
+    assert_game_screen_gone "after SIG$sig"
+    [ -s "$WORK/err" ] && fail "the game wrote to stderr on SIG$sig: $(<"$WORK/err")"
+    pass "SIG$sig: terminal given back, then the game dies of the signal (status ${case#*:})"
+done
+
+start_job
+send_keys C-c
+wait_for_exit 5
+assert_status 130
+assert_terminal_restored
+assert_game_screen_gone "after Ctrl-C"
+[ -s "$WORK/err" ] && fail "the game wrote to stderr on Ctrl-C: $(<"$WORK/err")"
+pass "Ctrl-C typed: terminal given back, status 130"
+
+# ---- suspending and resuming ---------------------------------------------------------------
+
+process_state() {
+    local stat
+    stat=$(<"/proc/$GAME_PID/stat") 2>/dev/null || return 1
+    stat=${stat##*) }
+    echo "${stat%% *}"
+}
+
+# check_stopped N HOW: the game is stopped, and the terminal is as it was before the game.
+check_stopped() {
+    local n=$1 how=$2
+    tick_clock
+    local deadline=$((NOW_MS + 5000))
+    until [ -s "$WORK/stopped.$n" ]; do
+        game_ended && fail "the game ended on $how instead of stopping (status $(<"$WORK/status"))"
+        tick_clock
+        [ "$NOW_MS" -ge "$deadline" ] && fail "the game did not stop within 5 s of $how"
+        sleep "$POLL_S"
+    done
+    [ "$(process_state)" = T ] || fail "the game is not stopped after $how: '$(process_state)'"
+    cmp -s "$WORK/before" "$WORK/stopped.$n" ||
+        fail "line settings while stopped by $how: '$(<"$WORK/stopped.$n")'," \
+            "before the game: '$(<"$WORK/before")'"
+    [ "$(pane_format '#{alternate_on}')" = 0 ] || fail "the game's screen is still on after $how"
+    [ "$(pane_format '#{cursor_flag}')" = 1 ] || fail "the cursor is hidden after $how"
+    assert_game_screen_gone "while stopped by $how"
+}
+
+# resume N PLAYER_COL PLAYER_ROW: `fg`, and the whole game screen comes back. The pane had the
+# shell's screen meanwhile, and the game's screen starts blank when it is switched back to:
+# nothing but a full repaint shows all of it.
+resume() {
+    local n=$1
+    : >"$WORK/resume.$n"
+    wait_for_game_screen 10 "$2" "$3" "the whole game screen back after fg"
+    [ "$(process_state)" != T ] || fail "the game is still stopped after fg"
+    # Curses puts the terminal back into keypad mode only when the game next reads a key,
+    # up to a frame after the repaint; an arrow typed before that comes as a sequence curses
+    # does not know, and the game drops it.
+    wait_until 5 "the keypad mode back on after fg" keypad_mode_on
+}
+
+keypad_mode_on() {
+    [ "$(pane_format '#{keypad_cursor_flag}')" = 1 ]
+}
+
+start_job
+send_keys C-z
+check_stopped 1 "Ctrl-Z"
+pass "Ctrl-Z: the game stops with the terminal as it was before it"
+
+resume 1 1 1
+send_keys Right
+wait_until 5 "the player at (2,1) after Right" only_player_at 2 1
+pass "fg: the whole screen repainted, and the game still moves the player"
+
+kill -TSTP "$GAME_PID" || fail "could not send SIGTSTP to the game"
+check_stopped 2 "SIGTSTP"
+resume 2 2 1
+send_letter P
+wait_until 5 "the player at (2,2) after P" only_player_at 2 2
+pass "SIGTSTP sent with kill: stopped with the terminal given back; fg repaints, still playing"
+
+send_keys Escape
+wait_for_exit 5
+assert_status 0
+assert_terminal_restored
+assert_game_screen_gone "after Escape"
+[ -s "$WORK/err" ] && fail "the game wrote to stderr: $(<"$WORK/err")"
+pass "Escape after two stops quits with status 0 and gives the terminal back"
