@@ -112,15 +112,29 @@ void queue_keys(int first, int second) {
 
 // An escape byte that curses could not match to a key: the rest of a sequence (or an Alt
 // chord) follows at once, a lone Escape does not. Sequences are swallowed whole so that
-// nothing but a real Escape key ever quits.
-bool lone_escape() {
+// nothing but a real Escape key ever quits. An arrow key's own sequence can arrive here too:
+// the terminal sends ESC [ A or ESC O A by its keypad mode, and curses switches that mode back
+// on only at its first read after a start or a resume. Returns the game's code for an arrow,
+// 27 for a lone Escape and 0 for anything else.
+int after_escape() {
     int next = getch();
-    if (next == ERR) return true;
-    if (next == '[' || next == 'O') {
-        int c;
-        while ((c = getch()) != ERR && c >= 0x20 && c <= 0x3F) {}
+    if (next == ERR) return 27;
+    if (next != '[' && next != 'O') return 0;
+    int c, parameters = 0;
+    while ((c = getch()) != ERR && c >= 0x20 && c <= 0x3F) ++parameters;
+    if (parameters > 0) return 0;
+    switch (c) {
+    case 'A':
+        return 0x48;
+    case 'B':
+        return 0x50;
+    case 'C':
+        return 0x4D;
+    case 'D':
+        return 0x4B;
+    default:
+        return 0;
     }
-    return false;
 }
 
 // Turns one curses key into the game's codes; false when it gives none.
@@ -141,10 +155,15 @@ bool translate_key(int ch) {
     case KEY_RESIZE:
         repaint_all();
         return false;
-    case 27:
-        if (!lone_escape()) return false;
-        queue_keys(27, -1);
+    case 27: {
+        int code = after_escape();
+        if (code == 0) return false;
+        if (code == 27)
+            queue_keys(27, -1);
+        else
+            queue_keys(arrow_prefix, code);
         return true;
+    }
     default:
         if (ch < 0 || ch > 0xFF) return false; // function keys and the like do nothing
         queue_keys(ch, -1);

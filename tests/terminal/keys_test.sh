@@ -56,6 +56,14 @@ readout_is "002/004" || fail "the score changed without a dot being eaten"
 [ "$(cell 3 2)" = "$SHADE" ] || fail "the wall at (3,2) is not drawn as a wall"
 pass "walls block M, Up and Left; K, H and Down move"
 
+# An arrow's sequence in the form the terminal sends outside keypad mode (as it does for a
+# moment after start-up or a resume, before curses switches the mode on) moves all the same.
+send_keys -H 1b 5b 43 # ESC [ C: right
+wait_until 5 "the player at (2,2) after ESC [ C" only_player_at 2 2
+send_keys -H 1b 5b 44 # ESC [ D: left
+wait_until 5 "the player at (1,2) after ESC [ D" only_player_at 1 2
+pass "arrows move in either form of their sequence"
+
 send_keys Escape
 wait_for_exit 5
 assert_status 0
