@@ -1,6 +1,80 @@
+// The entry: the command line read, then a map played.
+#include <cstdio>
+#include <getopt.h>
+
 #include "game/game.h"
 
-int main() {
+namespace {
+
+constexpr int usage_error = 2;
+
+void print_usage(std::FILE* out) {
+    std::fputs("Usage: dotmaze [MAP]\n"
+               "       dotmaze -h | --help\n"
+               "       dotmaze --version\n",
+               out);
+}
+
+void print_help() {
+    print_usage(stdout);
+    std::printf("\n"
+                "Eat every dot on the board while three pursuers hunt you. You have three lives.\n"
+                "MAP is the map file to play; without one, \"mapa.txt\" in the current directory.\n"
+                "\n"
+                "Options:\n"
+                "  -h, --help     show this help and exit\n"
+                "      --version  print the version and exit\n"
+                "\n"
+                "Keys:\n"
+                "  arrow keys, or H P K M (upper case)   up, down, left, right\n"
+                "  Escape                                quit at once\n"
+                "\n"
+                "The game needs a terminal of at least 80 columns by 41 rows.\n"
+                "The maps that come with the game are in %s\n",
+                shipped_maps_dir());
+}
+
+int usage_fault() {
+    print_usage(stderr);
+    return usage_error;
+}
+
+// What the user typed for the option getopt_long turned down: a long option as written, a
+// short one by its letter (it may stand in a group such as -hx).
+void report_unknown_option(const char* arg) {
+    if (arg[0] == '-' && arg[1] == '-')
+        std::fprintf(stderr, "dotmaze: unknown option %s\n", arg);
+    else
+        std::fprintf(stderr, "dotmaze: unknown option -%c\n", optopt);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    enum { opt_version = 256 };
+    static const option options[] = {{"help", no_argument, nullptr, 'h'},
+                                     {"version", no_argument, nullptr, opt_version},
+                                     {nullptr, 0, nullptr, 0}};
+    opterr = 0; // our own words for a usage error, the same on every system
+    for (int opt; (opt = getopt_long(argc, argv, "h", options, nullptr)) != -1;) {
+        switch (opt) {
+        case 'h':
+            print_help();
+            return 0;
+        case opt_version:
+            std::printf("dotmaze %s\n", game_version());
+            return 0;
+        default:
+            report_unknown_option(argv[optind - 1]);
+            return usage_fault();
+        }
+    }
+    if (argc - optind > 1) {
+        std::fprintf(stderr, "dotmaze: one map at a time, but %d were given\n", argc - optind);
+        return usage_fault();
+    }
+    const char* map_name = optind < argc ? argv[optind] : nullptr;
+
     static Game game; // about 11 KB, kept off the stack
-    return run_game(game);
+    return run_game(game, map_name);
 }

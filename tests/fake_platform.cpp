@@ -57,6 +57,10 @@ void console_close() {
     console.closed = true;
 }
 
+bool console_close_restores_screen() {
+    return console.own_screen;
+}
+
 void hidecursor() {
     console.cursor_hidden = true;
 }

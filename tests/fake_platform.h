@@ -29,6 +29,7 @@ struct Console {
     std::uint32_t generator = 12345;
 
     bool open_fails = false;
+    bool own_screen = true; // a terminal that gives its own screen back on close
     bool opened = false, closed = false;
     bool cursor_hidden = false, parked = false;
     bool seeded = false;

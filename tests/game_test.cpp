@@ -34,20 +34,39 @@ class Run : public ::testing::Test {
 
 TEST_F(Run, AMissingMapIsReportedAndTheTerminalIsNeverTouched) {
     testing::internal::CaptureStderr();
-    EXPECT_EQ(run_game(game), 1);
+    EXPECT_EQ(run_game(game, nullptr), 1);
     std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("\"mapa.txt\""), std::string::npos) << err;
     EXPECT_NE(err.find(dir.string()), std::string::npos) << err;
     EXPECT_NE(err.find("No such file or directory"), std::string::npos) << err;
+    // ... and points the player at the maps that come with the game.
+    EXPECT_NE(err.find(std::string("dotmaze ") + shipped_maps_dir() + "/mapa.txt"),
+              std::string::npos)
+        << err;
     EXPECT_FALSE(fake::console.opened);
     EXPECT_TRUE(fake::console.frames.empty());
+}
+
+TEST_F(Run, AMapNamedOnTheCommandLineIsPlayedOrNamedInTheRefusal) {
+    std::filesystem::create_directory("maps");
+    std::ofstream("maps/small.txt", std::ios::binary) << map_text(walled_board());
+    fake::press(key_escape, 100);
+    EXPECT_EQ(run_game(game, "maps/small.txt"), 0);
+    EXPECT_FALSE(fake::console.frames.empty());
+
+    fake::reset();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(run_game(game, "maps"), 1);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("\"maps\": it is a directory"), std::string::npos) << err;
+    EXPECT_FALSE(fake::console.opened);
 }
 
 TEST_F(Run, AConsoleThatCannotBeOpenedStopsTheGameBeforeItStarts) {
     write_map(map_text(walled_board()));
     fake::console.open_fails = true;
     testing::internal::CaptureStderr();
-    EXPECT_EQ(run_game(game), 1);
+    EXPECT_EQ(run_game(game, nullptr), 1);
     EXPECT_NE(testing::internal::GetCapturedStderr().find("refuses"), std::string::npos);
     EXPECT_TRUE(fake::console.frames.empty());
 }
@@ -59,14 +78,14 @@ TEST_F(Run, EveryEndingGivesTheTerminalBackAndLeavesItsWordsOnIt) {
 
     fake::press(key_escape, 500);
     testing::internal::CaptureStdout();
-    EXPECT_EQ(run_game(game), 0);
+    EXPECT_EQ(run_game(game, nullptr), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_TRUE(fake::console.closed);
 
     fake::reset();
     fake::press(key_right, 500);
     testing::internal::CaptureStdout();
-    EXPECT_EQ(run_game(game), 0);
+    EXPECT_EQ(run_game(game, nullptr), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Well done!\n");
     EXPECT_TRUE(fake::console.closed);
 
@@ -78,8 +97,20 @@ TEST_F(Run, EveryEndingGivesTheTerminalBackAndLeavesItsWordsOnIt) {
     write_map(map_text(board));
     for (int t = 100; t < 100'000; t += 500) fake::press(key_down, t);
     testing::internal::CaptureStdout();
-    EXPECT_EQ(run_game(game), 0);
+    EXPECT_EQ(run_game(game, nullptr), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "GAME OVER!\n");
     EXPECT_EQ(game.lives, 0);
     EXPECT_TRUE(fake::console.closed);
+}
+
+TEST_F(Run, AConsoleWithOneScreenShowsTheEndingOnce) {
+    auto board = walled_board();
+    set_cell(board, 2, 1, '.');
+    write_map(map_text(board));
+    fake::console.own_screen = false; // the words the game printed are still in view
+    fake::press(key_right, 500);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(run_game(game, nullptr), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(fake::console.printed, std::vector<std::string>{"Well done!"});
 }

@@ -15,6 +15,9 @@
 bool console_open(char* why, int why_size);
 // Gives the terminal back exactly as console_open found it. Safe to call more than once.
 void console_close();
+// True when closing brings back a screen of the terminal's own in place of the game's, so
+// that the game's last words are no longer in sight and should be printed again.
+bool console_close_restores_screen();
 
 // ---- output --------------------------------------------------------------------------------
 

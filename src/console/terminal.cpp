@@ -31,6 +31,7 @@ constexpr int arrow_prefix = 0xE0;
 SCREEN* terminal = nullptr;
 bool in_curses = false;
 bool utf8 = false;
+bool own_screen = false; // the terminal keeps a screen of its own under the game's
 
 unsigned char shown[drawn_cells]; // what the terminal was last sent, to send only changes
 bool shown_valid = false;
@@ -210,6 +211,9 @@ bool console_open(char* why, int why_size) {
         return false;
     }
     in_curses = true;
+    // Without a second screen, the game's last frame and words stay in view after the end.
+    const char* leave_screen = tigetstr("rmcup");
+    own_screen = leave_screen != nullptr && leave_screen != reinterpret_cast<char*>(-1);
     // A terminal that would not tell its size beforehand: curses has found one by now.
     if (!measured && too_small(COLS, LINES, why, why_size)) {
         console_close();
@@ -234,6 +238,10 @@ void console_close() {
     curs_set(1);
     endwin();
     std::fflush(stdout);
+}
+
+bool console_close_restores_screen() {
+    return own_screen;
 }
 
 // ---- output --------------------------------------------------------------------------------

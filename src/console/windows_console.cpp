@@ -87,6 +87,11 @@ void console_close() {
     if (code_page_before != 0) SetConsoleOutputCP(code_page_before);
 }
 
+// The console has one screen: what the game printed last is still there after the end.
+bool console_close_restores_screen() {
+    return false;
+}
+
 // ---- output --------------------------------------------------------------------------------
 
 void hidecursor() {

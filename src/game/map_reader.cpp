@@ -2,28 +2,36 @@
 
 #include <cerrno>
 #include <cstring>
-#include <sys/stat.h>
+#include <filesystem>
+#include <system_error>
 
 // ---- opening -------------------------------------------------------------------------------
 
 std::FILE* open_map(const char* name, char* why, int why_size) {
+    namespace fs = std::filesystem;
     // Look before opening: opening a FIFO would block until someone writes to it.
-    struct stat info {};
-    if (stat(name, &info) != 0) {
-        std::snprintf(why, why_size, "%s", std::strerror(errno));
+    std::error_code error;
+    fs::file_status info = fs::status(name, error);
+    if (error) {
+        std::snprintf(why, why_size, "%s", error.message().c_str());
         return nullptr;
     }
-    if (S_ISDIR(info.st_mode)) {
+    if (fs::is_directory(info)) {
         std::snprintf(why, why_size, "it is a directory");
         return nullptr;
     }
-    if (!S_ISREG(info.st_mode)) {
+    if (!fs::is_regular_file(info)) {
         std::snprintf(why, why_size, "it is not a regular file");
         return nullptr;
     }
-    if (info.st_size > max_map_bytes) {
-        std::snprintf(why, why_size, "it is %lld bytes long, more than a map's limit of %ld",
-                      static_cast<long long>(info.st_size), max_map_bytes);
+    std::uintmax_t size = fs::file_size(name, error);
+    if (error) {
+        std::snprintf(why, why_size, "%s", error.message().c_str());
+        return nullptr;
+    }
+    if (size > static_cast<std::uintmax_t>(max_map_bytes)) {
+        std::snprintf(why, why_size, "it is %llu bytes long, more than a map's limit of %ld",
+                      static_cast<unsigned long long>(size), max_map_bytes);
         return nullptr;
     }
     // Binary mode everywhere: the text-mode rules are applied below, the same on every system.
