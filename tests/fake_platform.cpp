@@ -63,10 +63,12 @@ bool console_close_restores_screen() {
 
 void hidecursor() {
     console.cursor_hidden = true;
+    console.events.push_back("hide cursor");
 }
 
 void park_cursor() {
     console.parked = true;
+    console.events.push_back("park");
 }
 
 void draw_buffer(const unsigned char* kursor) {
@@ -104,6 +106,7 @@ int read_key() {
 }
 
 std::int64_t clock_ms() {
+    if (console.trace_clock) console.events.push_back("clock");
     return console.now_ms;
 }
 
@@ -116,6 +119,7 @@ void sleep_ms(int ms) {
 
 void seed_random() {
     console.seeded = true;
+    console.events.push_back("seed");
 }
 
 int random_number() {

@@ -29,7 +29,8 @@ struct Console {
     std::uint32_t generator = 12345;
 
     bool open_fails = false;
-    bool own_screen = true; // a terminal that gives its own screen back on close
+    bool own_screen = true;   // a terminal that gives its own screen back on close
+    bool trace_clock = false; // record each clock reading in `events` too
     bool opened = false, closed = false;
     bool cursor_hidden = false, parked = false;
     bool seeded = false;
@@ -38,7 +39,9 @@ struct Console {
     std::vector<Frame> frames; // every draw, in order (the last cell is never sent)
     std::vector<std::string> printed;
     std::vector<int> sleeps;
-    std::vector<std::string> events; // draws, sleeps, prints, bells and clears, in order
+    // Draws, sleeps, prints, bells, clears, the start-up calls and (with trace_clock) clock
+    // readings, in order.
+    std::vector<std::string> events;
 };
 
 extern Console console;

@@ -37,6 +37,28 @@ TEST(Lives, TwoMobsOnThePlayerCostOneLife) {
     EXPECT_EQ(g.y, 1);
 }
 
+TEST(Lives, TheWandererAndTheChaserEachCatchOnTheirOwn) {
+    Game& g = waiting_on_patrol(20); // far from the patroller's reach this tick
+    g.y = 10;
+    g.mob2_x = 19;
+    g.mob2_y = 10;
+    fake::script_randoms({2, 1}); // (+1, 0): onto the player
+    EXPECT_EQ(mob_tick(g), Ending::none);
+    EXPECT_EQ(g.lives, 2);
+
+    g.x = 20;
+    g.y = 10;
+    g.mob2_x = 1;
+    g.mob2_y = 29;
+    g.mob3_x = 21;
+    g.mob3_y = 11;
+    g.time_mob_div = 1; // the chaser moves on this tick
+    fake::script_randoms({1, 1});
+    EXPECT_EQ(mob_tick(g), Ending::none);
+    EXPECT_EQ(g.mob3_x, 20) << "the chaser stepped onto the player";
+    EXPECT_EQ(g.lives, 1);
+}
+
 TEST(Lives, TradingCellsWithAMobIsNotACatch) {
     Game& g = waiting_on_patrol(2);
     fake::press(key_left, 160); // onto mob 1's cell just before it moves onto ours

@@ -44,6 +44,14 @@ TEST(Loop, TheFirstTickComesAfter200MsThenAboutEveryFifthPass) {
     EXPECT_EQ(fake::console.now_ms, 2000);
 }
 
+TEST(Loop, ATickWithNoKeyKeepsThePlayerOnScreen) {
+    Game& g = quiet_game();
+    fake::console.now_ms = tick_ms;
+    passes(g, 1);
+    ASSERT_EQ(g.time_mob, 1);
+    EXPECT_EQ(fake::last_frame()[1 * 80 + 1], '*');
+}
+
 TEST(Loop, ATickThatFellBehindIsMadeUpOnePerPass) {
     Game& g = quiet_game();
     fake::console.now_ms = 1000; // as if the machine had stalled for a second

@@ -50,11 +50,13 @@ TEST(MapReader, LineEndsDoNotChangeTheBoard) {
     expect_board_rows(read(lines(32, "\r\n")), 32);
     // Without the last line feed.
     expect_board_rows(read(lf.substr(0, lf.size() - 1)), 32);
-    // A CR that is not before a LF is an ordinary cell.
+    // A CR that is not before a LF is an ordinary cell, and the byte after it is the next.
     std::string cr_first = lf;
     cr_first[0] = '\r';
     Grid lone_cr = read(cr_first);
     EXPECT_EQ(lone_cr.mapa[0][0], '\r');
+    EXPECT_EQ(row_of(lone_cr, 0).substr(1), line(0).substr(1));
+    EXPECT_EQ(row_of(lone_cr, 1), line(1));
 }
 
 TEST(MapReader, AFileThatEndsEarlyLeavesEndOfFileBytesThenZeros) {

@@ -173,6 +173,25 @@ TEST(Chaser, BelowAPlayerInRowOneItStepsLeftThenBack) {
     EXPECT_EQ(g.mob3_y, 2);
 }
 
+TEST(Chaser, AmongEquallyNearCellsTakesTheLeftmostOfTheUpperOrLowerRow) {
+    Game& g = start_on(open_ground());
+    // Straight below the player: up-left, up and up-right are all nine rows away.
+    g.x = 10;
+    g.y = 5;
+    g.mob3_x = 10;
+    g.mob3_y = 15;
+    move_mob3(g);
+    EXPECT_EQ(g.mob3_x, 9);
+    EXPECT_EQ(g.mob3_y, 14);
+    // Straight above: likewise down-left, down and down-right.
+    g.y = 25;
+    g.mob3_x = 10;
+    g.mob3_y = 15;
+    move_mob3(g);
+    EXPECT_EQ(g.mob3_x, 9);
+    EXPECT_EQ(g.mob3_y, 16);
+}
+
 TEST(Chaser, MovesOnEverySecondTick) {
     Game& g = start_on(open_ground());
     ticks(g, 1);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "game/startup.h"
 #include "test_support.h"
 
 using fake::row_text;
@@ -76,9 +77,12 @@ TEST(StartUp, EveryoneTakesTheirCellWhateverTheMapHoldsThere) {
     EXPECT_EQ(g.y, 1);
 }
 
-TEST(StartUp, TheClockOriginIsTakenAtTheEnd) {
+TEST(StartUp, TheClockOriginIsTakenAtTheEndJustBeforeTheFirstFrame) {
     fake::reset();
-    Game& g = start_on(map_text(walled_board()));
-    EXPECT_EQ(g.start, 0);
+    fake::console.trace_clock = true;
+    static Game g;
+    start_game(g, file_with(map_text(walled_board())));
+    EXPECT_EQ(fake::console.events,
+              (std::vector<std::string>{"seed", "hide cursor", "clock", "park", "draw"}));
     EXPECT_EQ(g.time_mob, 0);
 }
