@@ -197,7 +197,11 @@ void check_ends(const Text& text, Report& r) {
         if (!blank(text.lines[n - 1])) last_used = n;
     if (last_used > 0)
         warn(r, line_at(board_size + 1),
-             "the board has 32 rows: lines 33 to " + std::to_string(last_used) + " are ignored");
+             "the board has 32 rows: " +
+                 (last_used == board_size + 1
+                      ? "line 33 is"
+                      : "lines 33 to " + std::to_string(last_used) + " are") +
+                 " ignored");
 
     if (count == 0)
         warn(r, "", "the file is empty: the whole board is open floor");
