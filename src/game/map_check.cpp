@@ -30,6 +30,18 @@ struct Report {
     std::vector<Finding> findings;
 };
 
+// The parts, one after the other: strings, C strings and characters. (Built with += rather
+// than +, which GCC 12 wrongly warns about when optimising.)
+template <typename... Parts> std::string cat(const Parts&... parts) {
+    std::string text;
+    (text += ... += parts);
+    return text;
+}
+
+std::string num(long n) {
+    return std::to_string(n);
+}
+
 void warn(Report& r, std::string where, std::string text) {
     r.findings.push_back({false, std::move(where), std::move(text)});
 }
@@ -39,16 +51,16 @@ void fail(Report& r, std::string text) {
 }
 
 std::string line_at(long line) {
-    return "line " + std::to_string(line);
+    return cat("line ", num(line));
 }
 
 std::string line_at(long line, long column) {
-    return line_at(line) + ", column " + std::to_string(column);
+    return cat(line_at(line), ", column ", num(column));
 }
 
 // "3 cells", "1 cell".
 std::string count_of(long n, const char* thing) {
-    return std::to_string(n) + " " + thing + (n == 1 ? "" : "s");
+    return cat(num(n), " ", thing, n == 1 ? "" : "s");
 }
 
 struct Cell {
@@ -60,10 +72,10 @@ std::string cell_list(const std::vector<Cell>& cells) {
     std::string list;
     for (std::size_t i = 0; i < cells.size() && i < cells_named; ++i) {
         if (i > 0) list += ", ";
-        list += "(" + std::to_string(cells[i].x) + ", " + std::to_string(cells[i].y) + ")";
+        list += cat("(", num(cells[i].x), ", ", num(cells[i].y), ")");
     }
     if (cells.size() > cells_named)
-        list += " and " + std::to_string(cells.size() - cells_named) + " more";
+        list += cat(" and ", num(static_cast<long>(cells.size()) - cells_named), " more");
     return list;
 }
 
@@ -135,16 +147,15 @@ void check_first_line(const Text& text, Report& r) {
     long spaces = static_cast<long>(columns.size());
     std::string listed;
     for (std::size_t i = 0; i < columns.size() && i < cells_named; ++i)
-        listed += (i > 0 ? ", " : "") + std::to_string(columns[i]);
+        listed += cat(i > 0 ? ", " : "", num(columns[i]));
     if (columns.size() > cells_named) listed += ", ...";
     warn(r, line_at(1),
-         count_of(spaces, "space") + " in the first line (column" + (spaces == 1 ? " " : "s ") +
-             listed +
+         cat(count_of(spaces, "space"), " in the first line (column", spaces == 1 ? " " : "s ",
+             listed,
              "): the reader counts each as one more byte in every line, so each later line "
-             "slips " +
-             count_of(spaces, "cell") + " further left than the one above (line 2 by " +
-             std::to_string(spaces) + ", line 3 by " + std::to_string(2 * spaces) +
-             ", and so on); keep the first line to X and '.'");
+             "slips ",
+             count_of(spaces, "cell"), " further left than the one above (line 2 by ", num(spaces),
+             ", line 3 by ", num(2 * spaces), ", and so on); keep the first line to X and '.'"));
 }
 
 void check_line_lengths(const Text& text, Report& r) {
@@ -155,14 +166,14 @@ void check_line_lengths(const Text& text, Report& r) {
         bool last = n == count || n == board_size;
         std::string effect;
         if (cells < board_size)
-            effect =
-                last ? "the rest of its row is open floor"
-                     : "the lines after it slip " + count_of(board_size - cells, "cell") + " left";
+            effect = last ? "the rest of its row is open floor"
+                          : cat("the lines after it slip ", count_of(board_size - cells, "cell"),
+                                " left");
         else
-            effect =
-                last ? "the cells past the 32nd are not on the board"
-                     : "the lines after it slip " + count_of(cells - board_size, "cell") + " right";
-        warn(r, line_at(n), count_of(cells, "cell") + ", not 32: " + effect);
+            effect = last ? "the cells past the 32nd are not on the board"
+                          : cat("the lines after it slip ", count_of(cells - board_size, "cell"),
+                                " right");
+        warn(r, line_at(n), cat(count_of(cells, "cell"), ", not 32: ", effect));
     }
 }
 
@@ -179,17 +190,16 @@ void check_bytes(const Text& text, Report& r) {
                 firsts.emplace_back(c, line_at(static_cast<long>(n) + 1, static_cast<long>(i) + 1));
         }
     for (auto& [c, where] : firsts) {
-        std::string also =
-            seen[c] > 1 ? " (" + std::to_string(seen[c]) + " in all, the first here)" : "";
-        warn(r, std::move(where), byte_name(c) + " reads as open floor" + also);
+        std::string also = seen[c] > 1 ? cat(" (", num(seen[c]), " in all, the first here)") : "";
+        warn(r, std::move(where), cat(byte_name(c), " reads as open floor", also));
     }
 }
 
 void check_ends(const Text& text, Report& r) {
     if (text.ctrl_z && text.after_ctrl_z > 0)
         warn(r, line_at(text.ctrl_z_line, text.ctrl_z_column),
-             "a Ctrl-Z byte ends the file for the reader: the " +
-                 count_of(text.after_ctrl_z, "byte") + " after it are ignored");
+             cat("a Ctrl-Z byte ends the file for the reader: the ",
+                 count_of(text.after_ctrl_z, "byte"), " after it are ignored"));
 
     long count = static_cast<long>(text.lines.size());
     long last_used = 0;
@@ -197,18 +207,16 @@ void check_ends(const Text& text, Report& r) {
         if (!blank(text.lines[n - 1])) last_used = n;
     if (last_used > 0)
         warn(r, line_at(board_size + 1),
-             "the board has 32 rows: " +
-                 (last_used == board_size + 1
-                      ? "line 33 is"
-                      : "lines 33 to " + std::to_string(last_used) + " are") +
-                 " ignored");
+             last_used == board_size + 1
+                 ? "the board has 32 rows: line 33 is ignored"
+                 : cat("the board has 32 rows: lines 33 to ", num(last_used), " are ignored"));
 
     if (count == 0)
         warn(r, "", "the file is empty: the whole board is open floor");
     else if (count < board_size)
         warn(r, line_at(count),
-             "the file ends at line " + std::to_string(count) + ": rows " + std::to_string(count) +
-                 " to 31 of the board are open floor");
+             cat("the file ends at line ", num(count), ": rows ", num(count),
+                 " to 31 of the board are open floor"));
 }
 
 // ---- the board -------------------------------------------------------------------------------
@@ -246,9 +254,9 @@ void check_board(Report& r) {
         for (int x = 0; x < board_size; ++x)
             if (r.mapa[y][x] == dot && !reached[y][x]) lost.push_back({x, y});
     if (!lost.empty())
-        fail(r, count_of(static_cast<long>(lost.size()), "dot") +
-                    " cannot be reached from the start (1, 1), so the game cannot be won: " +
-                    cell_list(lost));
+        fail(r, cat(count_of(static_cast<long>(lost.size()), "dot"),
+                    " cannot be reached from the start (1, 1), so the game cannot be won: ",
+                    cell_list(lost)));
 
     std::vector<Cell> open_border;
     for (int y = 0; y < board_size; ++y)
@@ -258,17 +266,15 @@ void check_board(Report& r) {
         }
     if (!open_border.empty())
         warn(r, "",
-             "the border is open at " + count_of(static_cast<long>(open_border.size()), "cell") +
-                 ", " + cell_list(open_border) +
-                 ": the game takes what lies off the board as wall, so it still plays");
+             cat("the border is open at ", count_of(static_cast<long>(open_border.size()), "cell"),
+                 ", ", cell_list(open_border),
+                 ": the game takes what lies off the board as wall, so it still plays"));
 
     static constexpr std::pair<const char*, Cell> mobs[] = {
         {"the patroller", {1, 3}}, {"the wanderer", {1, 29}}, {"the chaser", {29, 29}}};
     for (const auto& [mob, at] : mobs)
         if (wall_at(r, at.x, at.y))
-            warn(r, "",
-                 std::string(mob) + "'s starting cell (" + std::to_string(at.x) + ", " +
-                     std::to_string(at.y) + ") is a wall");
+            warn(r, "", cat(mob, "'s starting cell (", num(at.x), ", ", num(at.y), ") is a wall"));
 
     // The patroller walks round columns 1 to 11, rows 3 to 5, looking at nothing.
     std::vector<Cell> crossed;
@@ -279,8 +285,8 @@ void check_board(Report& r) {
         }
     if (!crossed.empty())
         warn(r, "",
-             "the patroller's round (columns 1 to 11, rows 3 to 5) crosses walls at " +
-                 cell_list(crossed) + ": it walks through them, and its A stays drawn there");
+             cat("the patroller's round (columns 1 to 11, rows 3 to 5) crosses walls at ",
+                 cell_list(crossed), ": it walks through them, and its A stays drawn there"));
 
     if (r.dots == 0) warn(r, "", "no dots: the first key wins the game");
 }
