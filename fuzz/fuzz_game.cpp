@@ -1,7 +1,8 @@
 // Fuzzes the whole game: start-up on an arbitrary map file, then up to 200 passes of the
 // loop driven by arbitrary keys and random numbers, checking after every pass that nobody has
-// left the board, the counters agree and the screen buffer is whole. Run under the
-// sanitizers, this also catches any read or write outside the grids.
+// left the board, the counters agree and the screen buffer is whole. The map checker reads the
+// same file too, and must print the very board the game read. Run under the sanitizers, this
+// also catches any read or write outside the grids.
 //
 // Input:
 //   2 bytes   the map file's length, little-endian, capped by what follows
@@ -24,6 +25,7 @@
 
 #include "fake_platform.h"
 #include "game/loop.h"
+#include "game/map_check.h"
 #include "game/player.h"
 #include "game/startup.h"
 
@@ -144,6 +146,36 @@ UNTRACED void check_pass(const Game& g, Ending ending, int key) {
     if (ending == Ending::game_over) CHECK(g.lives == 0);
 }
 
+// What the map checker printed for this input.
+char check_output[1 << 18];
+
+// The checker's printout against the board the game read: the 32 rows, the dot count, and an
+// exit status of 1 exactly when a finding is an error.
+UNTRACED void check_checker(const Game& g, int status, std::size_t length) {
+    CHECK(length < sizeof check_output); // else the printout was cut short
+    const char* at = check_output;
+    const char* end = check_output + length;
+    int line = 0;
+    bool error = false;
+    for (const char* next; at < end; at = next + 1, ++line) {
+        next = static_cast<const char*>(std::memchr(at, '\n', end - at));
+        CHECK(next != nullptr);
+        int y = line - 3; // after the heading and the two ruler lines
+        if (y >= 0 && y < board_size) {
+            CHECK(next - at == 4 + board_size + 2 + (y < 10 ? 1 : 2));
+            for (int x = 0; x < board_size; ++x) {
+                unsigned char c = g.mapa[y][x];
+                CHECK(at[4 + x] == (c == wall || c == dot ? c : space));
+            }
+        } else if (y == board_size) {
+            CHECK(std::atoi(at) == g.max);
+        }
+        error = error || std::strncmp(at, "error:", 6) == 0;
+    }
+    CHECK(line > board_size + 1);
+    CHECK(status == (error ? 1 : 0));
+}
+
 struct Commands {
     const std::uint8_t* at;
     const std::uint8_t* end;
@@ -175,6 +207,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::FILE* file = fmemopen(const_cast<std::uint8_t*>(map), map_length, "rb");
     if (file == nullptr) std::abort();
     start_game(game, file);
+
+    std::FILE* again = fmemopen(const_cast<std::uint8_t*>(map), map_length, "rb");
+    std::FILE* out = fmemopen(check_output, sizeof check_output, "w");
+    if (again == nullptr || out == nullptr) std::abort();
+    int status = check_map(again, "fuzz", out);
+    std::fflush(out);
+    auto printed = static_cast<std::size_t>(std::ftell(out));
+    std::fclose(out);
+    check_checker(game, status, printed);
+
     History history;
     check_state(game, history);
     std::memcpy(&checked, &game, sizeof game);
