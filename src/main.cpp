@@ -3,6 +3,8 @@
 #include <getopt.h>
 
 #include "game/game.h"
+#include "game/map_check.h"
+#include "game/map_reader.h"
 
 namespace {
 
@@ -10,6 +12,7 @@ constexpr int usage_error = 2;
 
 void print_usage(std::FILE* out) {
     std::fputs("Usage: dotmaze [MAP]\n"
+               "       dotmaze --check [MAP]\n"
                "       dotmaze -h | --help\n"
                "       dotmaze --version\n",
                out);
@@ -17,21 +20,25 @@ void print_usage(std::FILE* out) {
 
 void print_help() {
     print_usage(stdout);
-    std::printf("\n"
-                "Eat every dot on the board while three pursuers hunt you. You have three lives.\n"
-                "MAP is the map file to play; without one, \"mapa.txt\" in the current directory.\n"
-                "\n"
-                "Options:\n"
-                "  -h, --help     show this help and exit\n"
-                "      --version  print the version and exit\n"
-                "\n"
-                "Keys:\n"
-                "  arrow keys, or H P K M (upper case)   up, down, left, right\n"
-                "  Escape                                quit at once\n"
-                "\n"
-                "The game needs a terminal of at least 80 columns by 41 rows.\n"
-                "The maps that come with the game are in %s\n",
-                shipped_maps_dir());
+    std::printf(
+        "\n"
+        "Eat every dot on the board while three pursuers hunt you. You have three lives.\n"
+        "MAP is the map file to play; without one, \"mapa.txt\" in the current directory.\n"
+        "\n"
+        "Options:\n"
+        "      --check    check MAP for its author: show the board as the game reads it and\n"
+        "                 what is wrong with it; status 1 on an error, such as a dot\n"
+        "                 the player can never reach\n"
+        "  -h, --help     show this help and exit\n"
+        "      --version  print the version and exit\n"
+        "\n"
+        "Keys:\n"
+        "  arrow keys, or H P K M (upper case)   up, down, left, right\n"
+        "  Escape                                quit at once\n"
+        "\n"
+        "The game needs a terminal of at least 80 columns by 41 rows.\n"
+        "The maps that come with the game are in %s\n",
+        shipped_maps_dir());
 }
 
 int usage_fault() {
@@ -51,11 +58,13 @@ void report_unknown_option(const char* arg) {
 } // namespace
 
 int main(int argc, char** argv) {
-    enum { opt_version = 256 };
+    enum { opt_version = 256, opt_check };
     static const option options[] = {{"help", no_argument, nullptr, 'h'},
                                      {"version", no_argument, nullptr, opt_version},
+                                     {"check", no_argument, nullptr, opt_check},
                                      {nullptr, 0, nullptr, 0}};
     opterr = 0; // our own words for a usage error, the same on every system
+    bool check = false;
     for (int opt; (opt = getopt_long(argc, argv, "h", options, nullptr)) != -1;) {
         switch (opt) {
         case 'h':
@@ -64,6 +73,9 @@ int main(int argc, char** argv) {
         case opt_version:
             std::printf("dotmaze %s\n", game_version());
             return 0;
+        case opt_check:
+            check = true;
+            break;
         default:
             report_unknown_option(argv[optind - 1]);
             return usage_fault();
@@ -74,6 +86,12 @@ int main(int argc, char** argv) {
         return usage_fault();
     }
     const char* map_name = optind < argc ? argv[optind] : nullptr;
+
+    if (check) {
+        std::FILE* map = open_map_or_report(map_name);
+        if (map == nullptr) return 1;
+        return check_map(map, map_name != nullptr ? map_name : map_file_name, stdout);
+    }
 
     static Game game; // about 11 KB, kept off the stack
     return run_game(game, map_name);

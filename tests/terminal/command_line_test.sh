@@ -1,4 +1,4 @@
-# The command line: help and version need no terminal and touch nothing, a usage error is
+# The command line: help, version and --check need no terminal, a usage error is
 # status 2 with the usage on stderr, and a map named on the command line is the one played.
 source "$(dirname "$0")/lib.sh" "$@"
 term_setup command_line
@@ -16,6 +16,7 @@ for help in -h --help; do
     run_plain "$help"
     assert_status 0
     grep -q '^Usage: dotmaze \[MAP\]' "$WORK/out" || fail "$help: no usage line"
+    grep -q -- '--check' "$WORK/out" || fail "$help: --check is not described"
     grep -q 'Escape' "$WORK/out" || fail "$help: the keys are not described"
     maps_line=$(grep 'maps that come with the game' "$WORK/out") || fail "$help: no maps folder"
     [ -f "${maps_line##* }/mapa.txt" ] || fail "$help names a maps folder without mapa.txt"
@@ -41,6 +42,28 @@ for args in "--bogus" "-x" "one.txt two.txt"; do
 done
 grep -q 'one map at a time' "$WORK/err" || fail "two maps: the reason is not given"
 pass "an unknown option or two maps: status 2 and the usage on stderr"
+
+# ---- checking a map ------------------------------------------------------------------------
+
+run_plain --check "$MAPS_DIR/mapa.txt"
+assert_status 0
+grep -q '^[0-9]* dots$' "$WORK/out" || fail "--check printed no dot count: $(<"$WORK/out")"
+grep -qE '^(error|warning):' "$WORK/out" && fail "--check finds fault with the shipped map"
+run_plain --check nowhere.txt
+assert_status 1
+grep -q '"nowhere.txt"' "$WORK/err" || fail "--check of a missing map: $(<"$WORK/err")"
+[ -s "$WORK/out" ] && fail "--check of a missing map printed a board"
+map_new
+map_set 20 20 .
+map_hline 19 19 21 X
+map_hline 21 19 21 X
+map_set 19 20 X
+map_set 21 20 X
+map_write
+run_plain --check # mapa.txt in the current directory
+assert_status 1
+grep -q '^error: .*(20, 20)' "$WORK/out" || fail "--check did not name the walled-off dot"
+pass "--check: a good map passes, a missing one is refused, a walled-off dot is an error"
 
 # ---- a map named on the command line -------------------------------------------------------
 
