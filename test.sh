@@ -7,7 +7,10 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")" && pwd)"
 . "$root/scripts/setup.sh"
 # clang and its sanitizer runtimes (libclang-rt) build the fuzzer; llvm symbolizes its reports.
-ensure_packages "${game_packages[@]}" googletest libgtest-dev tmux clang libclang-rt-14-dev llvm
+# The install test packages the game (CPack's Depends needs file and dpkg-dev's
+# dpkg-shlibdeps) and lints the man page with groff.
+ensure_packages "${game_packages[@]}" googletest libgtest-dev tmux clang libclang-rt-14-dev llvm \
+    dpkg-dev file groff-base
 
 build="$root/build-test"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DDOTMAZE_SANITIZE=ON >/dev/null

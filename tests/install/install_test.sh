@@ -1,0 +1,83 @@
+# What a user gets from `cmake --install` and from the packages of a built tree: the files
+# where a Unix game keeps them and nothing else, the installed game playing the installed
+# map, a man page that renders without a warning, and a Debian package of the same files
+# with its section and the ncurses runtime among its dependencies.
+#     install_test.sh BUILD_DIR SOURCE_DIR INSTALL_PREFIX VERSION
+build=$1 source=$2 prefix=$3 version=$4
+# The tmux harness, on the built game until the installed one is there.
+source "$source/tests/terminal/lib.sh" "$build/dotmaze" "$source/maps"
+term_setup install
+
+# ---- cmake --install -----------------------------------------------------------------------
+
+dest=$WORK/dest
+DESTDIR=$dest cmake --install "$build" >"$WORK/install.log" 2>&1 ||
+    fail "cmake --install failed: $(cat "$WORK/install.log")"
+
+# Files (and links) under a folder, one relative path a line, sorted.
+list_files() {
+    (cd "$1" && find . ! -type d | sed 's|^\./||' | LC_ALL=C sort)
+}
+
+expected=$WORK/expected
+{
+    echo "${prefix#/}/bin/dotmaze"
+    echo "${prefix#/}/share/doc/dotmaze/README.md"
+    for map in "$source"/maps/*.txt; do
+        echo "${prefix#/}/share/dotmaze/maps/${map##*/}"
+    done
+    echo "${prefix#/}/share/man/man6/dotmaze.6"
+} | LC_ALL=C sort >"$expected"
+list_files "$dest" >"$WORK/installed"
+diff "$expected" "$WORK/installed" >"$WORK/diff" ||
+    fail "the install tree differs from the layout (< missing, > not expected): $(cat "$WORK/diff")"
+for map in "$source"/maps/*.txt; do
+    cmp -s "$map" "$dest$prefix/share/dotmaze/maps/${map##*/}" || fail "${map##*/} was not installed as it is"
+done
+[ -x "$dest$prefix/bin/dotmaze" ] || fail "the installed game is not executable"
+pass "cmake --install: the game, every map, the man page and the README, and nothing else"
+
+# ---- the man page --------------------------------------------------------------------------
+
+page=$dest$prefix/share/man/man6/dotmaze.6
+warnings=$(groff -man -Tutf8 -ww -z "$page" 2>&1)
+[ -z "$warnings" ] || fail "groff warns about the man page: $warnings"
+for section in NAME SYNOPSIS DESCRIPTION KEYS "MAP FILES" FILES "EXIT STATUS" EXAMPLES; do
+    grep -qx "\.SH \"*$section\"*" "$page" || fail "the man page has no $section section"
+done
+grep -qF "$prefix/share/dotmaze/maps" "$page" || fail "the man page does not name the maps folder"
+pass "the man page renders without a warning and has its sections"
+
+# ---- the packages --------------------------------------------------------------------------
+
+packages=$WORK/packages
+(cd "$build" && cpack --config CPackConfig.cmake -G "DEB;TGZ" -B "$packages") \
+    >"$WORK/cpack.log" 2>&1 || fail "cpack failed: $(cat "$WORK/cpack.log")"
+deb=$packages/dotmaze_${version}_$(dpkg --print-architecture).deb
+[ -f "$deb" ] || fail "no ${deb##*/}; CPack made: $(ls "$packages")"
+
+field() {
+    dpkg-deb --field "$deb" "$1"
+}
+[ "$(field Section)" = games ] || fail "the package's section is '$(field Section)', not games"
+depends=$(field Depends)
+[[ $depends =~ (^|[ ,])libncursesw6([ ,]|$) ]] ||
+    fail "the package's Depends does not name the ncurses runtime: '$depends'"
+[ "$(field Description | wc -l)" -gt 1 ] || fail "the package has no long description"
+
+# The package holds exactly what cmake --install puts down.
+mkdir "$WORK/deb"
+dpkg-deb --extract "$deb" "$WORK/deb" || fail "dpkg-deb could not unpack ${deb##*/}"
+list_files "$WORK/deb" >"$WORK/in-deb"
+diff "$expected" "$WORK/in-deb" >"$WORK/diff" ||
+    fail "the package's files differ from the install (< missing, > not expected): $(cat "$WORK/diff")"
+pass "${deb##*/}: section games, Depends: $depends; the binary, the maps, the man page"
+
+tarball=$(ls "$packages"/dotmaze-"$version"-*.tar.gz 2>/dev/null)
+[ -f "$tarball" ] || fail "no dotmaze-$version-*.tar.gz; CPack made: $(ls "$packages")"
+mkdir "$WORK/tgz"
+tar -xzf "$tarball" -C "$WORK/tgz" || fail "could not unpack ${tarball##*/}"
+list_files "$WORK/tgz"/dotmaze-"$version"-* >"$WORK/in-tgz"
+diff "$expected" "$WORK/in-tgz" >"$WORK/diff" ||
+    fail "the tarball's files differ from the install: $(cat "$WORK/diff")"
+pass "${tarball##*/}: the same files"
