@@ -4,7 +4,7 @@
 # with its section and the ncurses runtime among its dependencies.
 #     install_test.sh BUILD_DIR SOURCE_DIR INSTALL_PREFIX VERSION
 build=$1 source=$2 prefix=$3 version=$4
-# The tmux harness, on the built game until the installed one is there.
+# The tmux harness; the game it runs is the installed one, named in start_game.
 source "$source/tests/terminal/lib.sh" "$build/dotmaze" "$source/maps"
 term_setup install
 
@@ -36,6 +36,16 @@ for map in "$source"/maps/*.txt; do
 done
 [ -x "$dest$prefix/bin/dotmaze" ] || fail "the installed game is not executable"
 pass "cmake --install: the game, every map, the man page and the README, and nothing else"
+
+# The installed game plays the installed map named by its path, from a folder without one.
+start_game 80x45 "$(printf '%q' "$dest$prefix/bin/dotmaze") \
+    $(printf '%q' "$dest$prefix/share/dotmaze/maps/mapa.txt") 2>err"
+wait_for_board
+send_keys Escape
+wait_for_exit
+assert_status 0
+assert_terminal_restored
+pass "the installed game plays the installed mapa.txt by its path"
 
 # ---- the man page --------------------------------------------------------------------------
 
