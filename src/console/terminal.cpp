@@ -17,7 +17,10 @@
 #include <initializer_list>
 #include <langinfo.h>
 #include <sys/ioctl.h>
+#include <term.h>
 #include <unistd.h>
+
+#undef clear_screen // term.h's name for a capability; here, the seam's function
 
 namespace {
 
@@ -180,6 +183,25 @@ bool too_small(int cols, int rows, char* why, int why_size) {
     return true;
 }
 
+// Asks the terminfo database alone, before anything is sent to the terminal or set on it,
+// whether the terminal is known and can put the cursor anywhere: without that, every frame
+// would come out as one long line.
+bool can_place_cursor(char* why, int why_size) {
+    const char* term = std::getenv("TERM");
+    if (term == nullptr) term = "";
+    int found = 0;
+    if (setupterm(nullptr, STDOUT_FILENO, &found) != OK) {
+        std::snprintf(why, why_size, "the terminal type \"%s\" is not known here", term);
+        return false;
+    }
+    const char* cup = tigetstr("cup");
+    bool placeable = cup != nullptr && cup != reinterpret_cast<char*>(-1);
+    del_curterm(cur_term);
+    if (!placeable)
+        std::snprintf(why, why_size, "the terminal type \"%s\" cannot place the cursor", term);
+    return placeable;
+}
+
 } // namespace
 
 // ---- opening and closing -------------------------------------------------------------------
@@ -196,6 +218,9 @@ bool console_open(char* why, int why_size) {
     winsize size{};
     bool measured = ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0;
     if (measured && too_small(size.ws_col, size.ws_row, why, why_size)) return false;
+    // LINES and COLUMNS in the environment would otherwise win over the terminal's own size.
+    use_tioctl(TRUE);
+    if (!can_place_cursor(why, why_size)) return false;
 
     // Ours before curses starts, so curses leaves them alone; it keeps its own for suspend
     // and resize.

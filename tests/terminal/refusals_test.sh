@@ -1,5 +1,6 @@
-# The ways the game refuses to start: no map, a terminal too small, output that is not a
-# terminal. Each one exits 1 with a reason on stderr and leaves the terminal untouched.
+# The ways the game refuses to start: no map, a terminal too small or of a type it cannot draw
+# on, output that is not a terminal. Each one exits 1 with a reason on stderr and leaves the
+# terminal untouched.
 source "$(dirname "$0")/lib.sh" "$@"
 term_setup refusals
 
@@ -39,10 +40,11 @@ pass "no mapa.txt: status 1, says which file, where and why"
 
 # ---- too small, by one column or one row, and far too small ------------------------------------
 
+# LINES and COLUMNS in the environment claim a large terminal: they must not be believed.
 for size in 70x30 79x45 80x40; do
     restart
     map_write
-    start_game "$size"
+    start_game "$size" "LINES=50 COLUMNS=100 $(printf '%q' "$GAME") 2>err"
     wait_for_exit
     assert_status 1
     assert_err_mentions "at least 80 columns by 41 rows"
@@ -50,6 +52,16 @@ for size in 70x30 79x45 80x40; do
     assert_terminal_untouched "a refusal for a ${size} terminal"
     pass "a $size terminal: status 1 with the needed and found sizes"
 done
+
+# Nor when they claim a small one: the rows below 30 would never be drawn.
+restart
+map_write
+start_game 80x45 "LINES=30 COLUMNS=80 $(printf '%q' "$GAME") 2>err"
+wait_for_board
+send_keys Escape
+wait_for_exit
+assert_status 0
+pass "LINES and COLUMNS in the environment do not change the size the game finds"
 
 # The smallest size that is enough.
 restart
@@ -62,6 +74,19 @@ assert_status 0
 assert_terminal_restored
 [ -s "$WORK/err" ] && fail "an 80x41 game wrote to stderr: $(<"$WORK/err")"
 pass "an 80x41 terminal is enough"
+
+# ---- terminals the game cannot draw on ----------------------------------------------------
+
+for term in dumb no-such-terminal; do
+    restart
+    map_write
+    start_game 80x45 "TERM=$term $(printf '%q' "$GAME") 2>err"
+    wait_for_exit
+    assert_status 1
+    assert_err_mentions "\"$term\""
+    assert_terminal_untouched "a refusal of TERM=$term"
+    pass "TERM=$term: status 1, the type named, terminal untouched"
+done
 
 # ---- not a terminal ------------------------------------------------------------------------
 
