@@ -41,8 +41,16 @@ bool shown_valid = false;
 
 int print_row = 0, print_col = 0;
 
-int pending[2]; // an arrow key's two codes, handed out one per read
-int pending_count = 0, pending_next = 0;
+// Keys read from curses and not yet handed to the game, in the order typed: a byte each, or
+// an arrow as arrow_key plus its second code. As large as the kernel's own input buffer;
+// whatever does not fit waits there, unread.
+constexpr int escape_key = 27;
+constexpr int arrow_key = 0x100;
+constexpr int queue_size = 4096;
+unsigned short queued[queue_size];
+int queue_head = 0, queue_count = 0;
+bool escape_queued = false; // a lone Escape was among the keys read: it is handed over next
+int second_code = -1;       // an arrow's second code, owed to the next read
 
 volatile std::sig_atomic_t quit_signal = 0;
 
@@ -107,71 +115,70 @@ void repaint_all() {
 
 // ---- keys ----------------------------------------------------------------------------------
 
-void queue_keys(int first, int second) {
-    pending[0] = first;
-    pending[1] = second;
-    pending_count = second < 0 ? 1 : 2;
-    pending_next = 0;
-}
-
 // An escape byte that curses could not match to a key: the rest of a sequence (or an Alt
-// chord) follows at once, a lone Escape does not. Sequences are swallowed whole so that
-// nothing but a real Escape key ever quits. An arrow key's own sequence can arrive here too:
-// the terminal sends ESC [ A or ESC O A by its keypad mode, and curses switches that mode back
-// on only at its first read after a start or a resume. Returns the game's code for an arrow,
-// 27 for a lone Escape and 0 for anything else.
+// chord) follows at once, a lone Escape does not. Sequences and Alt chords are swallowed whole
+// so that nothing but a real Escape key ever quits; but another Escape, or a key curses has
+// already decoded (an arrow, a resize), is a key of its own: it is pushed back, and the first
+// Escape counts. An arrow key's own sequence can arrive here too: the terminal sends ESC [ A or
+// ESC O A by its keypad mode, and curses switches that mode back on only at its first read
+// after a start or a resume. Returns the key to queue, or -1 for none.
 int after_escape() {
     int next = getch();
-    if (next == ERR) return 27;
-    if (next != '[' && next != 'O') return 0;
+    if (next == ERR) return escape_key;
+    if (next == escape_key || next > 0xFF) {
+        ungetch(next);
+        return escape_key;
+    }
+    if (next != '[' && next != 'O') return -1;
     int c, parameters = 0;
     while ((c = getch()) != ERR && c >= 0x20 && c <= 0x3F) ++parameters;
-    if (parameters > 0) return 0;
+    if (parameters > 0) return -1;
     switch (c) {
     case 'A':
-        return 0x48;
+        return arrow_key + 0x48;
     case 'B':
-        return 0x50;
+        return arrow_key + 0x50;
     case 'C':
-        return 0x4D;
+        return arrow_key + 0x4D;
     case 'D':
-        return 0x4B;
+        return arrow_key + 0x4B;
     default:
-        return 0;
+        return -1;
     }
 }
 
-// Turns one curses key into the game's codes; false when it gives none.
-bool translate_key(int ch) {
+// Turns one curses key into the key to queue, or -1 when it gives the game none.
+int translate_key(int ch) {
     switch (ch) {
     case KEY_UP:
-        queue_keys(arrow_prefix, 0x48);
-        return true;
+        return arrow_key + 0x48;
     case KEY_DOWN:
-        queue_keys(arrow_prefix, 0x50);
-        return true;
+        return arrow_key + 0x50;
     case KEY_LEFT:
-        queue_keys(arrow_prefix, 0x4B);
-        return true;
+        return arrow_key + 0x4B;
     case KEY_RIGHT:
-        queue_keys(arrow_prefix, 0x4D);
-        return true;
+        return arrow_key + 0x4D;
     case KEY_RESIZE:
         repaint_all();
-        return false;
-    case 27: {
-        int code = after_escape();
-        if (code == 0) return false;
-        if (code == 27)
-            queue_keys(27, -1);
-        else
-            queue_keys(arrow_prefix, code);
-        return true;
-    }
+        return -1;
+    case escape_key:
+        return after_escape();
     default:
-        if (ch < 0 || ch > 0xFF) return false; // function keys and the like do nothing
-        queue_keys(ch, -1);
-        return true;
+        return ch >= 0 && ch <= 0xFF ? ch : -1; // function keys and the like do nothing
+    }
+}
+
+// Moves all the keyboard has sent into the queue, as far as it fits. A lone Escape ends the
+// game at once, so reading stops there: nothing after it matters.
+void take_keys() {
+    while (!escape_queued && queue_count < queue_size) {
+        int ch = getch();
+        if (ch == ERR) return;
+        int key = translate_key(ch);
+        if (key == escape_key)
+            escape_queued = true;
+        else if (key >= 0)
+            queued[(queue_head + queue_count++) % queue_size] = static_cast<unsigned short>(key);
     }
 }
 
@@ -253,7 +260,9 @@ bool console_open(char* why, int why_size) {
     leaveok(stdscr, TRUE);
     set_escdelay(escape_delay_ms);
     shown_valid = false;
-    pending_count = pending_next = 0;
+    queue_head = queue_count = 0;
+    escape_queued = false;
+    second_code = -1;
     return true;
 }
 
@@ -313,15 +322,28 @@ void ring_bell() {
 
 bool key_waiting() {
     quit_if_signalled();
-    if (pending_next < pending_count) return true;
-    for (int ch; (ch = getch()) != ERR;)
-        if (translate_key(ch)) return true;
-    return false;
+    if (second_code >= 0) return true;
+    take_keys();
+    return escape_queued || queue_count > 0;
 }
 
 int read_key() {
-    if (pending_next >= pending_count && !key_waiting()) return 0;
-    return pending[pending_next++];
+    if (second_code >= 0) {
+        int code = second_code;
+        second_code = -1;
+        return code;
+    }
+    if (!key_waiting()) return 0;
+    if (escape_queued) {
+        escape_queued = false;
+        return escape_key;
+    }
+    int key = queued[queue_head];
+    queue_head = (queue_head + 1) % queue_size;
+    --queue_count;
+    if (key < arrow_key) return key;
+    second_code = key - arrow_key;
+    return arrow_prefix;
 }
 
 // ---- time and chance -----------------------------------------------------------------------

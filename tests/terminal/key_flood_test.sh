@@ -44,8 +44,9 @@ SEQUENCES=(
 # sequence may swallow that byte and leave the rest of the next key to be read as keys of
 # their own, which no terminal would ever send.)
 CUT=("$ESC 5b" "$ESC 5b 31 3b" "$ESC 5b 31 3b 35" "$ESC 4f")
-# Alt chords: Escape, then a key at once. The movement letters among them must not move.
-ALT_KEYS=(48 4b 4d 50 61 7a 30 39 20 2f 7e "$ESC")
+# Alt chords: Escape, then a printable key at once. The movement letters among them must not
+# move. (Escape twice is not one: it quits.)
+ALT_KEYS=(48 4b 4d 50 61 7a 30 39 20 2f 7e)
 # Printable bytes, bar '[' and 'O' (a following key would join them into a sequence), 'P'
 # (down) and 'B' (SS3 B is the down arrow).
 PRINTABLE=()

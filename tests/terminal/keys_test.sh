@@ -64,11 +64,47 @@ send_keys -H 1b 5b 44 # ESC [ D: left
 wait_until 5 "the player at (1,2) after ESC [ D" only_player_at 1 2
 pass "arrows move in either form of their sequence"
 
+# A lone Escape quits at once: within the 25 ms the terminal is given to finish a sequence
+# and one frame, and well before the second curses would wait by default. (The bound leaves
+# room for a busy machine: the end of the game, the shell's status and the polling.)
+POLL_S=0.01
+tick_clock
+sent=$NOW_MS
 send_keys Escape
 wait_for_exit 5
+elapsed=$(($(now_ms) - sent))
+POLL_S=0.05
 assert_status 0
+((elapsed < 700)) || fail "Escape took $elapsed ms to end the game"
 assert_terminal_restored
 screen_contains SCORE && fail "the game's screen is still showing after Escape"
 screen_contains "$SHADE" && fail "the board is still showing after Escape"
 [ -s "$WORK/err" ] && fail "the game wrote to stderr: $(<"$WORK/err")"
-pass "Escape quits with status 0 and gives the terminal back"
+pass "Escape quits in $elapsed ms with status 0 and gives the terminal back"
+
+# quits_on WHAT SECONDS HEX...: a new game, given these bytes all at once, quits with status 0
+# within SECONDS.
+quits_on() {
+    local what=$1 seconds=$2
+    shift 2
+    stop_session
+    rm -f "$WORK"/{status,before,after,err}
+    start_game
+    wait_for_board
+    tick_clock
+    local sent=$NOW_MS
+    send_keys -H "$@"
+    wait_for_exit 10
+    assert_status 0
+    assert_terminal_restored
+    local elapsed=$(($(now_ms) - sent))
+    ((elapsed < seconds * 1000)) || fail "$what: the game took $elapsed ms to quit"
+    pass "$what: quits in $elapsed ms"
+}
+
+# An Escape is not an Alt chord when what follows is another key of its own.
+quits_on "Escape twice at once" 5 1b 1b
+quits_on "Escape and an arrow at once" 5 1b 1b 4f 41
+# Keys are worked off one a frame, but an Escape behind 200 of them (8 s of frames) jumps the
+# queue.
+quits_on "Escape behind 200 queued keys" 2 $(printf '70 %.0s' {1..200}) 1b
