@@ -16,8 +16,10 @@
 #include <curses.h>
 #include <initializer_list>
 #include <langinfo.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <term.h>
+#include <termios.h>
 #include <unistd.h>
 
 #undef clear_screen // term.h's name for a capability; here, the seam's function
@@ -53,6 +55,15 @@ bool escape_queued = false; // a lone Escape was among the keys read: it is hand
 int second_code = -1;       // an arrow's second code, owed to the next read
 
 volatile std::sig_atomic_t quit_signal = 0;
+volatile std::sig_atomic_t stop_asked = 0;
+std::int64_t stopped_ms = 0; // time spent stopped by Ctrl-Z, left out of the game's clock
+
+// For a quit signal that cannot wait: the line settings found at the start, and what takes
+// the terminal off the game's screen.
+termios found_modes{};
+bool found_modes_saved = false;
+char leave_sequence[64];
+int leave_length = 0;
 
 // ---- clock ---------------------------------------------------------------------------------
 
@@ -63,31 +74,6 @@ std::int64_t monotonic_ms() {
 }
 
 const std::int64_t process_start_ms = monotonic_ms();
-
-// ---- leaving -------------------------------------------------------------------------------
-
-void on_quit_signal(int sig) {
-    quit_signal = sig;
-}
-
-// Signals only set a flag; the game notices it at its next sleep or key test (within one
-// pass), gives the terminal back, and then dies of the signal as it would have.
-void quit_if_signalled() {
-    int sig = quit_signal;
-    if (sig == 0) return;
-    console_close();
-    std::signal(sig, SIG_DFL);
-    std::raise(sig);
-    std::_Exit(128 + sig);
-}
-
-void catch_quit_signals() {
-    struct sigaction action {};
-    action.sa_handler = on_quit_signal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = 0; // no SA_RESTART: a sleep must wake up and notice the flag
-    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaction(sig, &action, nullptr);
-}
 
 // ---- drawing -------------------------------------------------------------------------------
 
@@ -111,6 +97,130 @@ void put_cell(int row, int col, unsigned char c) {
 void repaint_all() {
     shown_valid = false;
     clearok(curscr, TRUE);
+}
+
+// ---- signals -------------------------------------------------------------------------------
+
+// A quit signal sets a flag; the game notices it at its next sleep or key test (within one
+// pass), gives the terminal back, and then dies of the signal as it would have. A second one
+// before that means the first could not be acted on (a write held up by a stopped terminal,
+// say): it ends the process at once, putting back what it safely can.
+void on_quit_signal(int sig) {
+    if (quit_signal == 0) {
+        quit_signal = sig;
+        return;
+    }
+    if (found_modes_saved && tcgetpgrp(STDOUT_FILENO) == getpgrp()) {
+        pollfd out{STDOUT_FILENO, POLLOUT, 0};
+        if (leave_length > 0 && poll(&out, 1, 0) == 1 && (out.revents & POLLOUT) != 0)
+            (void)!write(STDOUT_FILENO, leave_sequence, static_cast<std::size_t>(leave_length));
+        tcsetattr(STDOUT_FILENO, TCSANOW, &found_modes);
+    }
+    struct sigaction fall {};
+    fall.sa_handler = SIG_DFL;
+    sigemptyset(&fall.sa_mask);
+    sigaction(sig, &fall, nullptr);
+    sigset_t mask;
+    sigemptyset(&mask);
+    sigaddset(&mask, sig);
+    sigprocmask(SIG_UNBLOCK, &mask, nullptr);
+    raise(sig);
+    _exit(128 + sig);
+}
+
+void on_stop_signal(int) {
+    stop_asked = 1;
+}
+
+void quit_if_signalled() {
+    int sig = quit_signal;
+    if (sig == 0) return;
+    console_close();
+    // A lost terminal counts as SIGHUP even where SIGHUP is ignored: then just its status.
+    struct sigaction now {};
+    if (sigaction(sig, nullptr, &now) == 0 && now.sa_handler != SIG_IGN) {
+        std::signal(sig, SIG_DFL);
+        std::raise(sig);
+    }
+    std::_Exit(128 + sig);
+}
+
+// Ours before curses starts, so curses leaves them alone. A signal that whoever started the
+// game ignores (nohup, a shell without job control) stays ignored.
+void catch_signals() {
+    struct sigaction action {};
+    struct sigaction found {};
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0; // no SA_RESTART: a sleep must wake up and notice the flag
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP}) {
+        if (sigaction(sig, nullptr, &found) == 0 && found.sa_handler == SIG_IGN) continue;
+        action.sa_handler = sig == SIGTSTP ? on_stop_signal : on_quit_signal;
+        sigaction(sig, &action, nullptr);
+    }
+}
+
+// Ctrl-Z: gives the terminal back, stops, and on waking takes it again with a full repaint,
+// all outside signal context. Waking may come with an order to quit (`kill %1` sends SIGTERM,
+// then SIGCONT): the terminal is the shell's by then and is left alone. The stop itself is
+// SIGTSTP's default action rather than SIGSTOP, so that in an orphaned process group, where
+// no shell could ever resume the game, the kernel drops it and the game goes on.
+void stop_if_asked() {
+    if (stop_asked == 0) return;
+    stop_asked = 0;
+    bool was_open = in_curses;
+    if (was_open) {
+        in_curses = false;
+        endwin();
+    }
+    struct sigaction fall {};
+    struct sigaction ours {};
+    fall.sa_handler = SIG_DFL;
+    sigemptyset(&fall.sa_mask);
+    std::int64_t stopped_at = monotonic_ms();
+    sigaction(SIGTSTP, &fall, &ours);
+    raise(SIGTSTP);
+    sigaction(SIGTSTP, &ours, nullptr);
+    stopped_ms += monotonic_ms() - stopped_at;
+    if (quit_signal != 0 || !was_open) return;
+    in_curses = true;
+    // Settings changed while stopped are the ones to give back; but in the background they
+    // are the shell's line editor's, not the user's.
+    if (tcgetpgrp(STDOUT_FILENO) == getpgrp()) {
+        def_shell_mode();
+        tcgetattr(STDOUT_FILENO, &found_modes);
+    }
+    repaint_all();
+    refresh();
+}
+
+void act_on_signals() {
+    quit_if_signalled();
+    stop_if_asked();
+    quit_if_signalled();
+}
+
+// What endwin would send to leave the game's screen, for a signal handler to send instead.
+void save_leave_sequence() {
+    leave_length = 0;
+    for (const char* name : {"sgr0", "cnorm", "rmcup"}) {
+        const char* cap = tigetstr(name);
+        if (cap == nullptr || cap == reinterpret_cast<char*>(-1) || std::strstr(cap, "$<"))
+            continue; // absent, or with delays only curses knows how to pad
+        int length = static_cast<int>(std::strlen(cap));
+        if (leave_length + length > static_cast<int>(sizeof leave_sequence)) break;
+        std::memcpy(leave_sequence + leave_length, cap, static_cast<std::size_t>(length));
+        leave_length += length;
+    }
+}
+
+// End-of-file or a hang-up on the keyboard: the terminal is gone, though no SIGHUP came (it
+// was not the controlling terminal, say). curses reports it as no key; the terminal says which.
+bool keyboard_gone() {
+    pollfd in{STDIN_FILENO, POLLIN, 0};
+    if (poll(&in, 1, 0) != 1) return false;
+    if ((in.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) return true;
+    int waiting = 0;
+    return ioctl(STDIN_FILENO, FIONREAD, &waiting) != 0 || waiting == 0;
 }
 
 // ---- keys ----------------------------------------------------------------------------------
@@ -173,7 +283,10 @@ int translate_key(int ch) {
 void take_keys() {
     while (!escape_queued && queue_count < queue_size) {
         int ch = getch();
-        if (ch == ERR) return;
+        if (ch == ERR) {
+            if (keyboard_gone() && quit_signal == 0) quit_signal = SIGHUP;
+            return;
+        }
         int key = translate_key(ch);
         if (key == escape_key)
             escape_queued = true;
@@ -229,9 +342,8 @@ bool console_open(char* why, int why_size) {
     use_tioctl(TRUE);
     if (!can_place_cursor(why, why_size)) return false;
 
-    // Ours before curses starts, so curses leaves them alone; it keeps its own for suspend
-    // and resize.
-    catch_quit_signals();
+    found_modes_saved = tcgetattr(STDOUT_FILENO, &found_modes) == 0;
+    catch_signals(); // curses keeps its own for a resize
     static bool registered = false;
     if (!registered) registered = std::atexit(console_close) == 0;
 
@@ -259,6 +371,17 @@ bool console_open(char* why, int why_size) {
     nodelay(stdscr, TRUE);
     leaveok(stdscr, TRUE);
     set_escdelay(escape_delay_ms);
+    // Flow control off while the game has the terminal: Ctrl-S would stop its output, and the
+    // next write would hold up the game and every signal meant to end it. Cleared after the
+    // other mode calls and saved as the program's mode, so that curses puts it back after a
+    // resume; endwin gives back the found settings, flow control and all.
+    termios modes{};
+    if (tcgetattr(STDOUT_FILENO, &modes) == 0) {
+        modes.c_iflag &= ~static_cast<tcflag_t>(IXON);
+        tcsetattr(STDOUT_FILENO, TCSANOW, &modes);
+    }
+    def_prog_mode();
+    save_leave_sequence();
     shown_valid = false;
     queue_head = queue_count = 0;
     escape_queued = false;
@@ -321,9 +444,10 @@ void ring_bell() {
 // ---- keyboard ------------------------------------------------------------------------------
 
 bool key_waiting() {
-    quit_if_signalled();
+    act_on_signals();
     if (second_code >= 0) return true;
     take_keys();
+    quit_if_signalled();
     return escape_queued || queue_count > 0;
 }
 
@@ -349,13 +473,13 @@ int read_key() {
 // ---- time and chance -----------------------------------------------------------------------
 
 std::int64_t clock_ms() {
-    return monotonic_ms() - process_start_ms;
+    return monotonic_ms() - process_start_ms - stopped_ms;
 }
 
 void sleep_ms(int ms) {
     timespec left{ms / 1000, (ms % 1000) * 1000000L};
-    while (nanosleep(&left, &left) != 0 && errno == EINTR) quit_if_signalled();
-    quit_if_signalled();
+    while (nanosleep(&left, &left) != 0 && errno == EINTR) act_on_signals();
+    act_on_signals();
 }
 
 void seed_random() {

@@ -19,8 +19,9 @@ map_write
 
 # The job shell: starts the game (its pid in game.pid, its stderr in err); each time the job
 # stops, records the line settings as they are while it is stopped in stopped.N, then waits
-# for the test to create resume.N before it runs `fg`. Its exit status is the game's. No loop
-# around `fg`: bash leaves the loop it is in when the job it waits for stops.
+# for the test to create resume.N before it runs `fg` (or, when resume.N names a signal,
+# `kill -SIG %1` as a user ends a stopped job). Its exit status is the game's. No loop around
+# `fg`: bash leaves the loop it is in when the job it waits for stops.
 cat >"$WORK/jobs.sh" <<EOF
 ulimit -c 0 # SIGQUIT would dump core
 set -m
@@ -33,6 +34,12 @@ after_stop() {
     stops=\$((stops + 1))
     stty -g >stopped.tmp && mv stopped.tmp stopped.\$stops
     until [ -e resume.\$stops ]; do sleep 0.05; done
+    if [ -s resume.\$stops ]; then # a signal to end the job with, as a user would
+        kill -\$(<resume.\$stops) %1
+        wait -f %1
+        rc=\$?
+        return 1
+    fi
     fg >/dev/null
     rc=\$?
 }
@@ -57,8 +64,9 @@ start_job() {
     rm -f "$WORK"/{status,before,after,err,game.pid,stopped-jobs} \
         "$WORK"/stopped.* "$WORK"/resume.*
     # The job shell's stderr stays on the terminal: bash takes it for the terminal whose
-    # foreground it hands to its jobs.
-    start_game 80x45 "env -u BASH_ENV bash jobs.sh"
+    # foreground it hands to its jobs. tmux starts the pane with SIGTTIN and SIGTTOU ignored,
+    # and only an interactive shell would give its jobs their defaults back.
+    start_game 80x45 "env -u BASH_ENV --default-signal=TTIN,TTOU bash jobs.sh"
     wait_for_board
     [ -s "$WORK/game.pid" ] || fail "the game's pid was not recorded"
     GAME_PID=$(<"$WORK/game.pid")
@@ -132,16 +140,52 @@ resume() {
     : >"$WORK/resume.$n"
     wait_for_game_screen 10 "$2" "$3" "the whole game screen back after fg"
     [ "$(process_state)" != T ] || fail "the game is still stopped after fg"
+    [ "$(pane_format '#{cursor_flag}')" = 0 ] || fail "the cursor shows after fg"
     # No waiting for curses to put the terminal back into keypad mode: an arrow typed at once
     # comes as the other form of its sequence, and must move the player all the same.
 }
 
+# Sets PHASE to how many steps mob 1 is into its round of 24, (1,3) -> (11,3) -> (11,5) ->
+# (1,5) -> (1,3), from where the last capture shows it.
+patroller_phase() {
+    local row line col
+    for row in 3 4 5; do
+        line=${SCREEN[$row]:0:12}
+        [[ $line == *A* ]] || continue
+        col=${line%%A*}
+        col=${#col}
+        case $row in
+        3) PHASE=$((col - 1)) ;;
+        4) if ((col == 11)); then PHASE=11; else PHASE=23; fi ;;
+        5) PHASE=$((23 - col)) ;;
+        esac
+        return 0
+    done
+    return 1
+}
+
 start_job
+wait_until 5 "mob 1 on its round" patroller_phase
+phase_before=$PHASE
+before_ms=$(now_ms)
 send_keys C-z
 check_stopped 1 "Ctrl-Z"
+stopped_ms=$(now_ms)
 pass "Ctrl-Z: the game stops with the terminal as it was before it"
 
+# The time stopped does not count: after `fg` mob 1 walks on from where it was, at its pace,
+# and does not run through the 12 steps it missed, one a frame.
+sleep 2.4
+resumed_ms=$(now_ms)
 resume 1 1 1
+sleep 1.5
+wait_until 5 "mob 1 on its round" patroller_phase
+due=$((($(now_ms) - before_ms - (resumed_ms - stopped_ms) + 100) / 200))
+off=$(((PHASE - phase_before - due + 24 * 100 + 12) % 24 - 12))
+((off >= -4 && off <= 2)) ||
+    fail "mob 1 is $off steps off its pace after a stop of 2.4 s: the stop counted as play time"
+pass "fg: mob 1 goes on at its pace, the time stopped left out ($off steps off)"
+
 send_keys Right
 wait_until 5 "the player at (2,1) after Right" only_player_at 2 1
 pass "fg: the whole screen repainted, and the game still moves the player"
@@ -160,3 +204,66 @@ assert_terminal_restored
 assert_game_screen_gone "after Escape"
 [ -s "$WORK/err" ] && fail "the game wrote to stderr: $(<"$WORK/err")"
 pass "Escape after two stops quits with status 0 and gives the terminal back"
+
+game_gone() {
+    local state
+    state=$(process_state)
+    [ -z "$state" ] || [ "$state" = Z ]
+}
+
+# A stopped game ended from the shell (`kill %1` sends the signal and then SIGCONT) ends, and
+# does not stop again for want of the terminal. (Which status bash then reports for the job
+# depends on how its own bookkeeping races the kill; the signal tests above check the status.)
+for sig in TERM HUP; do
+    start_job
+    send_keys C-z
+    check_stopped 1 "Ctrl-Z"
+    echo "$sig" >"$WORK/resume.tmp" && mv "$WORK/resume.tmp" "$WORK/resume.1"
+    wait_until 5 "the game ended by kill -$sig %1" game_gone
+    wait_for_exit 5
+    assert_terminal_restored
+    assert_game_screen_gone "after kill -$sig %1"
+    pass "kill -$sig %1 ends the stopped game, terminal as before"
+done
+
+# ---- flow control --------------------------------------------------------------------------
+
+start_job
+send_keys C-s
+sleep 0.5 # mob moves to draw meanwhile
+send_keys Right
+wait_until 5 "the player at (2,1) after Ctrl-S and Right" only_player_at 2 1
+pass "Ctrl-S does not stop the game's output"
+
+# Output stopped all the same (flow control turned back on behind the game's back): the game
+# is stuck in a write and cannot act on a signal, but a second one ends it at once.
+stty -F "$(pane_format '#{pane_tty}')" ixon || fail "could not turn flow control on"
+send_keys C-s
+sleep 0.5
+kill -TERM "$GAME_PID"
+sleep 0.3
+kill -TERM "$GAME_PID"
+wait_until 5 "the game gone after a second SIGTERM" game_gone
+send_keys C-q
+wait_for_exit 5
+assert_status 143
+cmp -s "$WORK/before" "$WORK/after" || fail "line settings not restored after a second SIGTERM"
+pass "output stopped: a second SIGTERM ends the game at once, line settings restored"
+
+# ---- a signal ignored from the start stays ignored -----------------------------------------
+
+kill_leftover_game
+stop_session
+rm -f "$WORK"/{status,before,after,err,game.pid}
+start_game 80x45 \
+    "trap '' HUP; sh -c 'echo \$\$ > game.pid; exec \"\$0\"' $(printf '%q' "$GAME") 2>err"
+wait_for_board
+GAME_PID=$(<"$WORK/game.pid")
+kill -HUP "$GAME_PID" || fail "could not send SIGHUP to the game"
+sleep 1
+game_ended && fail "the game died of SIGHUP that nohup had it ignore (status $(<"$WORK/status"))"
+send_keys Escape
+wait_for_exit 5
+assert_status 0
+assert_terminal_restored
+pass "started with SIGHUP ignored, as by nohup: SIGHUP does not end the game"
