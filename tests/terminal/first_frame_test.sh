@@ -77,6 +77,8 @@ for zone in 1 2 3; do
         fail "${mobs_in[$zone]} mobs near mob $zone's start, expected one"
 done
 pass "the board matches the map, the player at (1,1), one mob near each start"
+[ "$(pane_format '#{cursor_flag}')" = 0 ] || fail "the cursor shows during play"
+pass "the cursor is hidden during play"
 
 # Seen early enough, the mobs are exactly on their starting cells. Not a failure otherwise:
 # a busy machine may look late.
@@ -139,3 +141,23 @@ assert_status 0
 assert_terminal_restored
 [ -s "$WORK/err" ] && fail "the game wrote to stderr: $(<"$WORK/err")"
 pass "Escape leaves with status 0"
+
+# ---- outside a UTF-8 locale ----------------------------------------------------------------
+
+# Walls are the terminal's own checkerboard: the letter 'a' of its line-drawing set, which
+# tmux keeps between shift-out and shift-in and shows as a shaded block.
+checkerboard_top_row() {
+    local row
+    row=$(tmux -L "$SOCK" capture-pane -e -p -t "$SESSION" -S 0 -E 0) || return 1
+    [ "${row%$'\017'}" = $'\016'"$(printf 'a%.0s' {1..32})" ]
+}
+stop_session
+rm -f "$WORK"/{status,before,after,err}
+start_game 80x45 "LANG=C $(printf '%q' "$GAME") 2>err"
+wait_until 10 "the top row of walls drawn as the checkerboard under LANG=C" checkerboard_top_row
+screen_contains '?' && fail "something is drawn as '?' under LANG=C"
+send_keys Escape
+wait_for_exit 5
+assert_status 0
+assert_terminal_restored
+pass "LANG=C: walls drawn as the terminal's checkerboard"
