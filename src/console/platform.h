@@ -36,12 +36,14 @@ void ring_bell();
 
 // Never blocks: true when read_key has a code to give.
 bool key_waiting();
-// One key code, 0-255. An arrow key gives 0xE0 and then 0x48, 0x50, 0x4B or 0x4D.
+// One key code, 0-255. An arrow key gives 0xE0 and then 0x48, 0x50, 0x4B or 0x4D. Keys come
+// in the order typed, except a lone Escape: it comes next, whatever was typed before it.
 int read_key();
 
 // ---- time and chance -----------------------------------------------------------------------
 
-// Milliseconds since the process started, from a clock that never goes back.
+// Milliseconds since the process started, less any time it spent stopped (Ctrl-Z), from a
+// clock that never goes back.
 std::int64_t clock_ms();
 void sleep_ms(int ms);
 // Seeds the generator from the current time in seconds.
