@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <getopt.h>
 
+#include "console/platform.h"
 #include "game/game.h"
 #include "game/map_check.h"
 #include "game/map_reader.h"
@@ -94,5 +95,7 @@ int main(int argc, char** argv) {
     }
 
     static Game game; // about 11 KB, kept off the stack
-    return run_game(game, map_name);
+    int status = run_game(game, map_name);
+    console_farewell();
+    return status;
 }

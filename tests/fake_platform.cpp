@@ -61,6 +61,8 @@ bool console_close_restores_screen() {
     return console.own_screen;
 }
 
+void console_farewell() {}
+
 void hidecursor() {
     console.cursor_hidden = true;
     console.events.push_back("hide cursor");

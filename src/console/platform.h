@@ -18,6 +18,10 @@ void console_close();
 // True when closing brings back a screen of the terminal's own in place of the game's, so
 // that the game's last words are no longer in sight and should be printed again.
 bool console_close_restores_screen();
+// Called once on the way out of the program, after any refusal or ending. Where closing the
+// program also closes the window it ran in, this keeps the window, and the last words in it,
+// until the player has read them.
+void console_farewell();
 
 // ---- output --------------------------------------------------------------------------------
 

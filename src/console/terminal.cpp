@@ -489,3 +489,6 @@ void seed_random() {
 int random_number() {
     return std::rand() % 32768;
 }
+
+// A terminal window outlives the game.
+void console_farewell() {}

@@ -1,29 +1,34 @@
-// The platform seam on the Windows console: Win32 console calls, and conio for the keys.
+// The platform seam on the Windows console: Win32 console calls only.
 //
-// The console already speaks the game's language. _getch hands an arrow key over as a prefix
-// byte and then its scan code, and code page 437 draws byte 176 as the light-shade block. So
-// this file is mostly one call per service; its real work is giving the console back its code
-// page and its cursor however the game ends: normally, through exit, or by Ctrl-C, Ctrl-Break
+// The console already speaks most of the game's language: code page 437 draws byte 176 as the
+// light-shade block, and a key event carries the scan code the game steers by. The real work
+// here is in three places. The window is made large enough for the game, when the screen
+// allows it, so that a player need not find the console's layout settings. The keys are read
+// from the console's input buffer directly, so that an Escape queued behind other keys can be
+// seen and handed over first. And the console gets back its code page, its cursor, its buffer
+// size and its window however the game ends: normally, through exit, or by Ctrl-C, Ctrl-Break
 // or the window being closed.
 #include "console/platform.h"
 
 #include <windows.h>
 
-#include <atomic>
-#include <conio.h>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 
 namespace {
 
-const int least_width = 80;
-const int least_height = 41; // the playfield's 40 rows, then one for the closing words
+const SHORT least_width = 80;
+const SHORT least_height = 41; // the playfield's 40 rows, then one for the closing words
 const SHORT buffer_rows = 40, buffer_cols = 80;
 const SHORT words_row = 40;
 const UINT code_page_with_shade = 437;
+const unsigned char escape = 27;
 
 HANDLE console_out = INVALID_HANDLE_VALUE;
+// The keyboard is the console's whatever standard input is, as it is for conio's _getch.
+HANDLE console_in = INVALID_HANDLE_VALUE;
 // Where the window showed the buffer when the game began. A console that has scrolled has
 // its window further down the buffer, and drawing at the buffer's own top would not be seen.
 SHORT window_left = 0, window_top = 0;
@@ -31,15 +36,202 @@ SHORT window_left = 0, window_top = 0;
 UINT code_page_before = 0;
 CONSOLE_CURSOR_INFO cursor_before{};
 bool have_cursor_before = false;
-// Set while the console is ours. Ctrl-C runs its handler on a thread of its own, so the
-// hand-back must happen exactly once whichever thread gets there first.
-std::atomic<bool> console_is_ours{false};
+// Set when the game had to make the buffer or the window larger, with what they were.
+bool resized = false;
+COORD buffer_before{};
+SHORT width_before = 0, height_before = 0;
+
+// The Ctrl-C handler runs on a thread of its own. Taking the console, hiding the cursor and
+// giving the console back happen under this lock, so the handler can neither put things back
+// halfway through a change nor let a change slip in after it has put them back.
+CRITICAL_SECTION console_lock;
+bool console_is_ours = false;
+// Set when the player quit with Escape: then the player wants the window gone at once.
+bool quit_by_escape = false;
 
 const ULONGLONG ticks_at_start = GetTickCount64();
+
+struct LockInit {
+    LockInit() { InitializeCriticalSection(&console_lock); }
+} lock_init;
+
+struct Locked {
+    Locked() { EnterCriticalSection(&console_lock); }
+    ~Locked() { LeaveCriticalSection(&console_lock); }
+    Locked(const Locked&) = delete;
+    Locked& operator=(const Locked&) = delete;
+};
 
 BOOL WINAPI on_console_event(DWORD) {
     console_close();
     return FALSE; // not handled: the system's own handler goes on to end the process
+}
+
+SHORT width_of(const SMALL_RECT& window) {
+    return static_cast<SHORT>(window.Right - window.Left + 1);
+}
+
+SHORT height_of(const SMALL_RECT& window) {
+    return static_cast<SHORT>(window.Bottom - window.Top + 1);
+}
+
+// Shows a window of `width` x `height` cells at (left, top), moved back inside a buffer of
+// `buffer` cells where it would stick out.
+bool show_window(SHORT left, SHORT top, SHORT width, SHORT height, COORD buffer) {
+    SMALL_RECT window;
+    window.Left = std::max<SHORT>(0, std::min<SHORT>(left, buffer.X - width));
+    window.Top = std::max<SHORT>(0, std::min<SHORT>(top, buffer.Y - height));
+    window.Right = static_cast<SHORT>(window.Left + width - 1);
+    window.Bottom = static_cast<SHORT>(window.Top + height - 1);
+    return SetConsoleWindowInfo(console_out, TRUE, &window) != 0;
+}
+
+// Makes the window at least 80 x 41, growing the buffer first where the window would not fit
+// in it; a larger width or height stays as it is. Whether it worked is judged by the size the
+// console then reports: a console may accept the calls and keep its size.
+void grow_window(const CONSOLE_SCREEN_BUFFER_INFO& screen) {
+    SHORT width = std::max(width_of(screen.srWindow), least_width);
+    SHORT height = std::max(height_of(screen.srWindow), least_height);
+    COORD largest = GetLargestConsoleWindowSize(console_out);
+    if (largest.X < width || largest.Y < height) return; // the screen has no room for it
+
+    resized = true;
+    buffer_before = screen.dwSize;
+    width_before = width_of(screen.srWindow);
+    height_before = height_of(screen.srWindow);
+    COORD buffer = {std::max(screen.dwSize.X, width), std::max(screen.dwSize.Y, height)};
+    if (buffer.X != screen.dwSize.X || buffer.Y != screen.dwSize.Y)
+        SetConsoleScreenBufferSize(console_out, buffer);
+    show_window(screen.srWindow.Left, screen.srWindow.Top, width, height, buffer);
+}
+
+// Puts the window and then the buffer back to their sizes (in that order: the window must fit
+// in the buffer). The game's last words are by the cursor, so the window keeps it in sight, and
+// a buffer that was made taller first has its text moved up so that the cursor's row stays.
+void put_size_back() {
+    CONSOLE_SCREEN_BUFFER_INFO now;
+    if (!GetConsoleScreenBufferInfo(console_out, &now)) return;
+    COORD cursor = now.dwCursorPosition;
+    if (cursor.Y >= buffer_before.Y) {
+        SHORT up = static_cast<SHORT>(cursor.Y - buffer_before.Y + 1);
+        SMALL_RECT below = {0, up, static_cast<SHORT>(now.dwSize.X - 1),
+                            static_cast<SHORT>(now.dwSize.Y - 1)};
+        CHAR_INFO blank;
+        blank.Char.AsciiChar = ' ';
+        blank.Attributes = now.wAttributes;
+        ScrollConsoleScreenBufferA(console_out, &below, nullptr, COORD{0, 0}, &blank);
+        cursor.Y = static_cast<SHORT>(cursor.Y - up);
+        SetConsoleCursorPosition(console_out, cursor);
+    }
+    SHORT top = std::max<SHORT>(now.srWindow.Top, static_cast<SHORT>(cursor.Y - height_before + 1));
+    show_window(now.srWindow.Left, top, width_before, height_before, buffer_before);
+    SetConsoleScreenBufferSize(console_out, buffer_before);
+}
+
+// ---- keys ----------------------------------------------------------------------------------
+
+// The codes of the key being handed over, as _getch gives them: one for a character, two (a
+// prefix and the scan code) for a key without one; a key held down may stand for several.
+unsigned char codes[2];
+int code_count = 0, next_code = 0, repeats_left = 0;
+
+bool have_code() {
+    return next_code < code_count || repeats_left > 0;
+}
+
+bool is_modifier_or_lock(WORD key) {
+    switch (key) {
+    case VK_SHIFT:
+    case VK_CONTROL:
+    case VK_MENU:
+    case VK_LWIN:
+    case VK_RWIN:
+    case VK_CAPITAL:
+    case VK_NUMLOCK:
+    case VK_SCROLL:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The codes _getch gives for a key event: the character; or for a key without one, the prefix
+// (0xE0 for the grey keys, 0 for the keypad's) and the scan code, so that both kinds of arrow
+// give 0x48, 0x50, 0x4B or 0x4D second. Key releases, modifiers alone, Alt chords and keys
+// without a character held with Ctrl or Alt give nothing: they mean nothing to the game.
+int key_codes(const INPUT_RECORD& event, unsigned char* out) {
+    if (event.EventType != KEY_EVENT) return 0; // focus, mouse, menu, buffer size
+    const KEY_EVENT_RECORD& key = event.Event.KeyEvent;
+    if (!key.bKeyDown || is_modifier_or_lock(key.wVirtualKeyCode)) return 0;
+    DWORD alt = key.dwControlKeyState & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED);
+    DWORD ctrl = key.dwControlKeyState & (LEFT_CTRL_PRESSED | RIGHT_CTRL_PRESSED);
+    auto character = static_cast<unsigned char>(key.uChar.AsciiChar);
+    if (character != 0) {
+        if (alt && !ctrl) return 0; // Alt with a letter (Ctrl with Alt is AltGr: a character)
+        out[0] = character;
+        return 1;
+    }
+    if (alt || ctrl) return 0;
+    out[0] = (key.dwControlKeyState & ENHANCED_KEY) ? 0xE0 : 0;
+    out[1] = static_cast<unsigned char>(key.wVirtualScanCode);
+    return 2;
+}
+
+bool is_escape(const INPUT_RECORD& event) {
+    return event.EventType == KEY_EVENT && event.Event.KeyEvent.bKeyDown &&
+           static_cast<unsigned char>(event.Event.KeyEvent.uChar.AsciiChar) == escape;
+}
+
+// Escape quits at once, so one anywhere in the input buffer goes ahead of the keys typed
+// before it: those are dropped with it (the game ends on it), the keys after it stay for
+// whatever runs next in this console.
+bool take_queued_escape() {
+    // A key held down repeats some 30 times a second: this is two minutes of it.
+    static INPUT_RECORD queued[4096];
+    const DWORD room = sizeof queued / sizeof queued[0];
+    DWORD count = 0;
+    if (!GetNumberOfConsoleInputEvents(console_in, &count) || count == 0) return false;
+    if (!PeekConsoleInputA(console_in, queued, std::min(count, room), &count)) return false;
+    for (DWORD i = 0; i < count; ++i) {
+        if (!is_escape(queued[i])) continue;
+        DWORD read = 0;
+        ReadConsoleInputA(console_in, queued, i + 1, &read);
+        codes[0] = escape;
+        code_count = 1;
+        next_code = 0;
+        repeats_left = 0;
+        return true;
+    }
+    return false;
+}
+
+// Reads events off the front of the input buffer until one gives codes; false when the
+// buffer runs out first.
+bool take_next_key() {
+    INPUT_RECORD event;
+    DWORD count = 0, read = 0;
+    while (GetNumberOfConsoleInputEvents(console_in, &count) && count > 0) {
+        if (!ReadConsoleInputA(console_in, &event, 1, &read) || read == 0) return false;
+        code_count = key_codes(event, codes);
+        if (code_count == 0) continue;
+        next_code = 0;
+        repeats_left = std::max<int>(event.Event.KeyEvent.wRepeatCount, 1) - 1;
+        return true;
+    }
+    return false;
+}
+
+// With the lock held.
+void give_back() {
+    if (!console_is_ours) return;
+    console_is_ours = false;
+    std::fflush(stdout);
+    if (resized) put_size_back();
+    resized = false;
+    if (have_cursor_before) SetConsoleCursorInfo(console_out, &cursor_before);
+    if (code_page_before != 0) SetConsoleOutputCP(code_page_before);
+    if (console_in != INVALID_HANDLE_VALUE) CloseHandle(console_in);
+    console_in = INVALID_HANDLE_VALUE;
 }
 
 } // namespace
@@ -47,6 +239,7 @@ BOOL WINAPI on_console_event(DWORD) {
 // ---- opening and closing -------------------------------------------------------------------
 
 bool console_open(char* why, int why_size) {
+    Locked locked;
     console_out = GetStdHandle(STD_OUTPUT_HANDLE);
     CONSOLE_SCREEN_BUFFER_INFO screen;
     if (console_out == nullptr || console_out == INVALID_HANDLE_VALUE ||
@@ -54,20 +247,13 @@ bool console_open(char* why, int why_size) {
         std::snprintf(why, why_size, "standard output must be a console");
         return false;
     }
-    int width = screen.srWindow.Right - screen.srWindow.Left + 1;
-    int height = screen.srWindow.Bottom - screen.srWindow.Top + 1;
-    if (width < least_width || height < least_height) {
-        std::snprintf(why, why_size,
-                      "the console window must be at least %d columns by %d rows; this one is "
-                      "%d by %d",
-                      least_width, least_height, width, height);
+    console_in =
+        CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    if (console_in == INVALID_HANDLE_VALUE) {
+        std::snprintf(why, why_size, "the console has no keyboard");
         return false;
     }
-    window_left = screen.srWindow.Left;
-    window_top = screen.srWindow.Top;
-
-    have_cursor_before = GetConsoleCursorInfo(console_out, &cursor_before) != 0;
-    code_page_before = GetConsoleOutputCP();
 
     static bool hooks_set = false;
     if (!hooks_set) {
@@ -75,16 +261,33 @@ bool console_open(char* why, int why_size) {
         std::atexit(console_close);
         hooks_set = true;
     }
+    // The handler waits for the lock, so from here on whatever is changed is put back.
     console_is_ours = true;
+    have_cursor_before = GetConsoleCursorInfo(console_out, &cursor_before) != 0;
+    code_page_before = GetConsoleOutputCP();
+
+    SHORT width = width_of(screen.srWindow), height = height_of(screen.srWindow);
+    if (width < least_width || height < least_height) {
+        grow_window(screen);
+        GetConsoleScreenBufferInfo(console_out, &screen);
+        if (width_of(screen.srWindow) < least_width || height_of(screen.srWindow) < least_height) {
+            std::snprintf(why, why_size,
+                          "the console window must be at least %d columns by %d rows; this one "
+                          "is %d by %d",
+                          least_width, least_height, width, height);
+            give_back();
+            return false;
+        }
+    }
+    window_left = screen.srWindow.Left;
+    window_top = screen.srWindow.Top;
     SetConsoleOutputCP(code_page_with_shade);
     return true;
 }
 
 void console_close() {
-    if (!console_is_ours.exchange(false)) return;
-    std::fflush(stdout);
-    if (have_cursor_before) SetConsoleCursorInfo(console_out, &cursor_before);
-    if (code_page_before != 0) SetConsoleOutputCP(code_page_before);
+    Locked locked;
+    give_back();
 }
 
 // The console has one screen: what the game printed last is still there after the end.
@@ -92,9 +295,34 @@ bool console_close_restores_screen() {
     return false;
 }
 
+// A console window that the game has to itself (started from Explorer) closes the moment the
+// game ends, and would take a refusal or the last words with it unread.
+void console_farewell() {
+    DWORD processes[2];
+    if (quit_by_escape || GetConsoleProcessList(processes, 2) != 1) return;
+    HANDLE keyboard =
+        CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    if (keyboard == INVALID_HANDLE_VALUE) return;
+    std::printf("\nPress any key to close this window.");
+    std::fflush(stdout);
+    FlushConsoleInputBuffer(keyboard); // keys typed into the game do not count
+    INPUT_RECORD event;
+    DWORD read = 0;
+    while (ReadConsoleInputA(keyboard, &event, 1, &read) && read == 1) {
+        const KEY_EVENT_RECORD& key = event.Event.KeyEvent;
+        if (event.EventType == KEY_EVENT && key.bKeyDown &&
+            !is_modifier_or_lock(key.wVirtualKeyCode))
+            break;
+    }
+    CloseHandle(keyboard);
+}
+
 // ---- output --------------------------------------------------------------------------------
 
 void hidecursor() {
+    Locked locked;
+    if (!console_is_ours) return; // given back already: the cursor stays as it was found
     CONSOLE_CURSOR_INFO hidden;
     hidden.dwSize = 100;
     hidden.bVisible = FALSE;
@@ -139,11 +367,19 @@ void ring_bell() {
 // ---- keyboard ------------------------------------------------------------------------------
 
 bool key_waiting() {
-    return _kbhit() != 0;
+    if (console_in == INVALID_HANDLE_VALUE) return false;
+    return take_queued_escape() || have_code() || take_next_key();
 }
 
 int read_key() {
-    return _getch() & 0xFF;
+    if (!have_code() && !key_waiting()) return 0;
+    if (next_code == code_count) {
+        next_code = 0;
+        --repeats_left;
+    }
+    int code = codes[next_code++];
+    if (code == escape) quit_by_escape = true;
+    return code;
 }
 
 // ---- time and chance -----------------------------------------------------------------------
