@@ -1,15 +1,29 @@
 #!/usr/bin/env bash
 # Cross-builds the game and its unit tests for 64-bit Windows with MinGW-w64, checks that
-# dotmaze.exe needs no DLL but Windows' own, and runs the unit tests under wine.
+# dotmaze.exe needs no DLL but Windows' own, runs the unit tests under wine, and then the real
+# dotmaze.exe on a wine console, end to end.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 . "$root/scripts/setup.sh"
-ensure_packages cmake make g++-mingw-w64-x86-64-posix wine64 googletest
+ensure_packages cmake make g++-mingw-w64-x86-64-posix wine64 googletest tmux
+
+# ---- only the seam touches the system -------------------------------------------------------
+
+# The game's own code includes standard C++ headers (no ".h", no folder) and getopt.h only;
+# a POSIX or Windows header there would break one of the two builds.
+system_headers="$(cd "$root" && grep -Hn '^[[:space:]]*#[[:space:]]*include[[:space:]]*<' \
+    src/game/* src/mobs/* src/console/screen.* src/main.cpp |
+    grep -Ev '<[a-z_0-9]+>|<getopt\.h>' || true)"
+if [ -n "$system_headers" ]; then
+    echo "windows: the game's own code includes system headers; keep them in the seam:" >&2
+    echo "$system_headers" >&2
+    exit 1
+fi
 
 build="$root/build-windows"
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DDOTMAZE_TESTS=ON >/dev/null
-cmake --build "$build" -j"$(nproc)" --target dotmaze unit_tests
+cmake --build "$build" -j"$(nproc)" --target dotmaze unit_tests console_driver
 
 # ---- the game: one 64-bit executable, nothing to ship beside it -------------------------------
 
@@ -56,3 +70,8 @@ if [ "$status" -ne 0 ] || [ -z "$ran" ] || [ "$ran" != "${passed:-}" ] || [ "$ra
 fi
 echo "Unit tests for Windows under wine (log: $log):"
 echo "wine: $passed passed, 0 failed"
+
+# ---- the real game on a console under wine --------------------------------------------------
+
+echo "dotmaze.exe end to end on a wine console:"
+"$root/tests/windows/end_to_end.sh" "$build"
