@@ -85,8 +85,9 @@ run_driver() {
     wait_until 300 ended || echo "the driver did not finish in 300 s" >&2
     local scenario verdict name why
     for scenario in "$@"; do
-        # The first word is the verdict, the second the scenario's name, the rest why.
-        read -r verdict name why < <(tr -d '\r' <"$work/report" 2>/dev/null | grep -E "^(pass|fail) $scenario(:|$)")
+        # The first word is the verdict, the second the scenario's name, the rest why (the
+        # walls, byte 176, shown as #).
+        read -r verdict name why < <(tr -d '\r' <"$work/report" 2>/dev/null | tr '\260' '#' | grep -aE "^(pass|fail) $scenario(:|$)")
         case "${verdict:-}" in
         pass) pass "$scenario" ;;
         fail) fail "$scenario" "$why" ;;
