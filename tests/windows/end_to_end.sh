@@ -22,9 +22,11 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-# One wine server for all the runs: a program started while the last one's server is
-# shutting down can hang.
-"$wineserver" -p
+# One wine server for all the runs, started afresh: a program started while the last one's
+# server is shutting down can hang.
+"$wineserver" -k 2>/dev/null
+"$wineserver" -w
+"$wineserver" -p || exit 1
 cp "$build/dotmaze.exe" "$build/tests/console_driver.exe" "$work/" || exit 1
 
 passed=0 failed=0
