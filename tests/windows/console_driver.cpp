@@ -25,6 +25,7 @@ const UINT code_page_before = 850; // anything but the game's 437
 const DWORD cursor_size_before = 50;
 const char shade = static_cast<char>(0xB0); // the walls, in code pages 437 and 850 alike
 
+// The driver shares the console with the game and lives through the Ctrl-C it sends.
 BOOL WINAPI survive(DWORD) {
     return TRUE;
 }
@@ -377,27 +378,19 @@ void escape_gives_back() {
     expect_console_given_back();
 }
 
-// Ctrl-C: the driver shares the console and must live through it itself.
-void interrupt_gives_back(DWORD event) {
+// Ctrl-C. (Wine has no Ctrl-Break or close event to send; the game's handler takes every
+// event alike.)
+void ctrl_c_gives_back() {
     write_map("plain.txt", {{2, 1}, {3, 1}});
     Running game;
     start(game, "plain.txt");
     wait_for_board();
     expect_console_taken();
-    check(GenerateConsoleCtrlEvent(event, 0) != 0,
+    check(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0) != 0,
           "GenerateConsoleCtrlEvent failed " + std::to_string(GetLastError()));
-    DWORD status = wait_for_exit(game, 10000);
     // Windows ends the process with STATUS_CONTROL_C_EXIT; wine with 0.
-    check(status != STILL_ACTIVE, "the game went on after the event");
+    check(wait_for_exit(game, 10000) != STILL_ACTIVE, "the game went on after Ctrl-C");
     expect_console_given_back();
-}
-
-void ctrl_c_gives_back() {
-    interrupt_gives_back(CTRL_C_EVENT);
-}
-
-void ctrl_break_gives_back() {
-    interrupt_gives_back(CTRL_BREAK_EVENT);
 }
 
 // A window too small for the game, in a console that has room for more, is made larger for
@@ -531,7 +524,6 @@ const Scenario scenarios[] = {
     {"missing_map", missing_map},
     {"escape_gives_back", escape_gives_back},
     {"ctrl_c_gives_back", ctrl_c_gives_back},
-    {"ctrl_break_gives_back", ctrl_break_gives_back},
     {"grows_and_shrinks_back", grows_and_shrinks_back},
     {"escape_jumps_the_queue", escape_jumps_the_queue},
     {"refused_when_too_small", refused_when_too_small},
