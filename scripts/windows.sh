@@ -5,7 +5,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 . "$root/scripts/setup.sh"
-ensure_packages cmake make g++-mingw-w64-x86-64-posix wine64 googletest tmux
+ensure_packages cmake make g++-mingw-w64-x86-64-posix wine64 googletest tmux unzip file
 
 # ---- only the seam touches the system -------------------------------------------------------
 
@@ -40,6 +40,31 @@ if [ -n "$foreign" ]; then
     echo "windows: dotmaze.exe needs DLLs that Windows does not have: $(echo $foreign)" >&2
     exit 1
 fi
+
+# ---- the release archive: the exe, the maps with mapa.txt beside it, a README for Notepad ----
+
+rm -f "$build"/dotmaze-*-win64.zip
+if ! (cd "$build" && cpack -G ZIP) >"$build/cpack.log" 2>&1; then
+    cat "$build/cpack.log" >&2
+    echo "windows: CPack could not make the zip" >&2
+    exit 1
+fi
+zip="$(ls "$build"/dotmaze-*-win64.zip)"
+top="$(basename "$zip" .zip)"
+listing="$(unzip -Z1 "$zip")"
+for member in dotmaze.exe mapa.txt README.txt maps/mapa.txt; do
+    grep -qx "$top/$member" <<<"$listing" || {
+        echo "windows: $zip has no $member:" >&2
+        echo "$listing" >&2
+        exit 1
+    }
+done
+unzip -p "$zip" "$top/README.txt" >"$build/README.check.txt"
+file "$build/README.check.txt" | grep -q 'CRLF line terminators' || {
+    echo "windows: README.txt in the zip does not have CR LF line ends" >&2
+    exit 1
+}
+echo "Release archive: $zip"
 
 # ---- the unit tests under wine ------------------------------------------------------------------
 
