@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr int ctrl_z = 0x1A;
 constexpr int cells_named = 5; // a finding about many cells names the first few and counts the rest
 
 struct Finding {
@@ -92,15 +91,7 @@ std::string byte_name(unsigned char c) {
 
 // ---- the file's bytes ------------------------------------------------------------------------
 
-std::string read_all(std::FILE* file) {
-    std::string bytes;
-    char chunk[4096];
-    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;) bytes.append(chunk, n);
-    return bytes;
-}
-
-// The file as the reader's text mode delivers it: a CR before a LF dropped, the rest cut at
-// the first Ctrl-Z, split into lines without their line feeds.
+// The file as the reader's text mode delivers it, split into lines without their line feeds.
 struct Text {
     std::vector<std::string> lines;
     bool ctrl_z = false;
@@ -108,25 +99,23 @@ struct Text {
     long after_ctrl_z = 0; // bytes the reader never sees
 };
 
-Text text_of(const std::string& raw) {
+Text text_of(std::FILE* file) {
     Text text;
+    TextFile in{file};
     std::string line;
-    for (std::size_t i = 0; i < raw.size(); ++i) {
-        char c = raw[i];
-        if (c == ctrl_z) {
-            text.ctrl_z = true;
-            text.ctrl_z_line = static_cast<long>(text.lines.size()) + 1;
-            text.ctrl_z_column = static_cast<long>(line.size()) + 1;
-            text.after_ctrl_z = static_cast<long>(raw.size() - i - 1);
-            break;
-        }
-        if (c == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') continue;
+    for (int c; (c = text_getc(in)) != EOF;) {
         if (c == '\n') {
             text.lines.push_back(std::move(line));
             line.clear();
         } else {
-            line += c;
+            line += static_cast<char>(c);
         }
+    }
+    if (in.at_ctrl_z) {
+        text.ctrl_z = true;
+        text.ctrl_z_line = static_cast<long>(text.lines.size()) + 1;
+        text.ctrl_z_column = static_cast<long>(line.size()) + 1;
+        while (std::getc(file) != EOF) ++text.after_ctrl_z;
     }
     if (!line.empty()) text.lines.push_back(std::move(line));
     return text;
@@ -271,7 +260,9 @@ void check_board(Report& r) {
                  ": the game takes what lies off the board as wall, so it still plays"));
 
     static constexpr std::pair<const char*, Cell> mobs[] = {
-        {"the patroller", {1, 3}}, {"the wanderer", {1, 29}}, {"the chaser", {29, 29}}};
+        {"the patroller", {mob1_start_x, mob1_start_y}},
+        {"the wanderer", {mob2_start_x, mob2_start_y}},
+        {"the chaser", {mob3_start_x, mob3_start_y}}};
     for (const auto& [mob, at] : mobs)
         if (wall_at(r, at.x, at.y))
             warn(r, "", cat(mob, "'s starting cell (", num(at.x), ", ", num(at.y), ") is a wall"));
@@ -292,7 +283,7 @@ void check_board(Report& r) {
 }
 
 void analyse(std::FILE* file, Report& r) {
-    Text text = text_of(read_all(file));
+    Text text = text_of(file);
     check_first_line(text, r);
     check_line_lengths(text, r);
     check_bytes(text, r);

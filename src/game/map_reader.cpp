@@ -46,18 +46,14 @@ namespace {
 
 constexpr int ctrl_z = 0x1A;
 
-// Map files come from a system whose text mode hides the CR of a CR LF and ends the file at
-// the first Ctrl-Z. Reading them the same way here keeps their boards identical.
-struct TextFile {
-    std::FILE* file;
-    bool ended;
-};
+} // namespace
 
 int text_getc(TextFile& in) {
     if (in.ended) return EOF;
     int c = std::getc(in.file);
     if (c == ctrl_z || c == EOF) {
         in.ended = true;
+        in.at_ctrl_z = c == ctrl_z;
         return EOF;
     }
     if (c == '\r') {
@@ -68,12 +64,10 @@ int text_getc(TextFile& in) {
     return c;
 }
 
-} // namespace
-
 // ---- reading -------------------------------------------------------------------------------
 
 void read_map(unsigned char (&mapa)[map_rows][board_size], std::FILE* file) {
-    TextFile in{file, false};
+    TextFile in{file};
 
     // First pass: the line length comes from the first line, and each space in it counts.
     long col = board_size;

@@ -12,6 +12,17 @@ constexpr long max_map_bytes = 1L << 20; // a map is about 1 KiB; anything this 
 // max_map_bytes. On failure returns nullptr and writes the reason into `why`.
 std::FILE* open_map(const char* name, char* why, int why_size);
 
+// Map files come from a system whose text mode hides the CR of a CR LF and ends the file at
+// the first Ctrl-Z. The reader and the map checker both read through this, so that they see
+// the same lines.
+struct TextFile {
+    std::FILE* file;
+    bool ended = false;
+    bool at_ctrl_z = false; // ended by a Ctrl-Z byte: the rest of the file is still unread
+};
+// The next byte as text mode delivers it, or EOF.
+int text_getc(TextFile& in);
+
 // Copies the file into `mapa` by the map format's rules and closes it. `mapa` must be zeroed
 // beforehand; cells the file does not reach keep their value.
 void read_map(unsigned char (&mapa)[map_rows][board_size], std::FILE* file);

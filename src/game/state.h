@@ -18,6 +18,9 @@ constexpr unsigned char mob_glyph = 'A';
 constexpr unsigned char shade = 176; // the light-shade block of the old PC character set
 
 constexpr int start_x = 1, start_y = 1;
+constexpr int mob1_start_x = 1, mob1_start_y = 3; // the top-left corner of the patrol
+constexpr int mob2_start_x = 1, mob2_start_y = 29;
+constexpr int mob3_start_x = 29, mob3_start_y = 29;
 // Mobs 2 and 3 never enter the player's starting row, so a player sent back there is safe.
 constexpr int closed_row = 1;
 
