@@ -27,7 +27,6 @@ const UINT code_page_with_shade = 437;
 const unsigned char escape = 27;
 
 HANDLE console_out = INVALID_HANDLE_VALUE;
-// The keyboard is the console's whatever standard input is, as it is for conio's _getch.
 HANDLE console_in = INVALID_HANDLE_VALUE;
 // Where the window showed the buffer when the game began. A console that has scrolled has
 // its window further down the buffer, and drawing at the buffer's own top would not be seen.
@@ -221,6 +220,12 @@ bool take_next_key() {
     return false;
 }
 
+// The keyboard is the console's whatever standard input is, as it is for conio's _getch.
+HANDLE open_keyboard() {
+    return CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                       nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
 // With the lock held.
 void give_back() {
     if (!console_is_ours) return;
@@ -247,9 +252,7 @@ bool console_open(char* why, int why_size) {
         std::snprintf(why, why_size, "standard output must be a console");
         return false;
     }
-    console_in =
-        CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    nullptr, OPEN_EXISTING, 0, nullptr);
+    console_in = open_keyboard();
     if (console_in == INVALID_HANDLE_VALUE) {
         std::snprintf(why, why_size, "the console has no keyboard");
         return false;
@@ -300,9 +303,7 @@ bool console_close_restores_screen() {
 void console_farewell() {
     DWORD processes[2];
     if (quit_by_escape || GetConsoleProcessList(processes, 2) != 1) return;
-    HANDLE keyboard =
-        CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE keyboard = open_keyboard();
     if (keyboard == INVALID_HANDLE_VALUE) return;
     std::printf("\nPress any key to close this window.");
     std::fflush(stdout);
