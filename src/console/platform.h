@@ -1,12 +1,13 @@
 // The one seam between the game and the machine.
 //
 // Every service the game takes from the terminal, the keyboard, the clock, sleeping and the
-// random generator is one of these free functions. The game links terminal.cpp; the tests
-// link a fake that records every frame and runs on a virtual clock. A port rewrites this
-// file's implementation and nothing else.
+// random generator is one of these free functions. The game links the implementation in
+// unix/ or windows/; the tests link a fake console that records every frame and runs on a
+// virtual clock, with the real file services. A port rewrites those folders and nothing else.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 // ---- opening and closing the console ------------------------------------------------------
 
@@ -54,3 +55,32 @@ void sleep_ms(int ms);
 void seed_random();
 // 0 to 32767.
 int random_number();
+
+// ---- files ---------------------------------------------------------------------------------
+//
+// Names are as the command line or the environment gave them, in the system's own code page.
+// Each failure writes a reason a player can read into `why` (at most `why_size` bytes).
+
+// Opens `name` for reading in binary mode, refusing what is not a regular file (a directory,
+// a FIFO, a device) and a file whose reported size is larger than `limit` bytes. Some files
+// report a size of 0 whatever they hold: the caller still counts what it reads.
+std::FILE* open_regular_file(const char* name, long limit, char* why, int why_size);
+// True when `name` names anything at all (a file, a folder, a broken link).
+bool path_exists(const char* name);
+bool is_folder(const char* name);
+// The current folder as the system spells it, or false when it cannot be told.
+bool current_folder(char* path, int path_size);
+// The folder that holds the running program, or false when it cannot be told.
+bool program_folder(char* path, int path_size);
+
+// The per-user folder for the game's own files, created (mode 0700) when missing:
+// $XDG_STATE_HOME/dotmaze, ~/.local/state/dotmaze, or %LOCALAPPDATA%\dotmaze.
+bool state_folder(char* path, int path_size, char* why, int why_size);
+// Waits for, then holds, an exclusive lock on the lock file `path` (created mode 0600 when
+// missing) that outlives any file renamed beside it. Returns a handle for unlock_file, or -1.
+int lock_file(const char* path, char* why, int why_size);
+void unlock_file(int handle);
+// Gives `path` the `size` bytes of `bytes` as its whole content, so that a crash leaves the
+// old file or the new one, never a mix: a new file beside it (mode 0600, never through a link
+// planted there), flushed to disk, then renamed over the old one.
+bool replace_file(const char* path, const char* bytes, long size, char* why, int why_size);
