@@ -6,8 +6,10 @@
 #include <string>
 #ifndef _WIN32
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
+#include "console/platform.h"
 #include "game/map_reader.h"
 #include "test_support.h"
 
@@ -156,3 +158,54 @@ TEST_F(OpenMap, OpensARegularFileUpToTheLimit) {
     ASSERT_NE(file, nullptr);
     std::fclose(file);
 }
+
+// ---- the game's own files ------------------------------------------------------------------
+
+namespace {
+
+std::string contents(const std::string& name) {
+    return {std::istreambuf_iterator<char>(std::ifstream(name, std::ios::binary).rdbuf()), {}};
+}
+
+[[maybe_unused]] unsigned mode_of(const std::string& name) {
+    struct stat info {};
+    stat(name.c_str(), &info);
+    return info.st_mode & 0777;
+}
+
+} // namespace
+
+TEST_F(OpenMap, ReplaceFileLeavesAPrivateFileAndWritesThroughNoPlantedLink) {
+    std::string target = path("scores");
+    std::ofstream(path("theirs")) << "theirs";
+#ifndef _WIN32
+    // A link to someone else's file under the first temporary name replace_file would take.
+    std::string planted = target + ".new-" + std::to_string(getpid()) + "-0";
+    ASSERT_EQ(symlink(path("theirs").c_str(), planted.c_str()), 0);
+#endif
+    for (std::string text : {"old", "new\n"})
+        ASSERT_TRUE(replace_file(target.c_str(), text.data(), text.size(), why, sizeof why)) << why;
+    EXPECT_EQ(contents(target), "new\n");
+    EXPECT_EQ(contents(path("theirs")), "theirs");
+#ifndef _WIN32
+    EXPECT_EQ(mode_of(target), 0600u);
+#endif
+}
+
+#ifndef _WIN32
+TEST_F(OpenMap, StateFolderIsMadePrivateUnderAnAbsoluteXdgStateHomeElseHome) {
+    std::string old_home = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "";
+    char folder[512];
+    setenv("XDG_STATE_HOME", path("state/deep").c_str(), 1);
+    ASSERT_TRUE(state_folder(folder, sizeof folder, why, sizeof why)) << why;
+    EXPECT_EQ(folder, path("state/deep/dotmaze"));
+    for (const char* made : {"state", "state/deep", "state/deep/dotmaze"})
+        EXPECT_EQ(mode_of(path(made)), 0700u) << made;
+    setenv("XDG_STATE_HOME", "state", 1);
+    setenv("HOME", path("home").c_str(), 1);
+    EXPECT_TRUE(state_folder(folder, sizeof folder, why, sizeof why)) << why;
+    EXPECT_EQ(folder, path("home/.local/state/dotmaze"));
+    unsetenv("XDG_STATE_HOME");
+    setenv("HOME", old_home.c_str(), 1);
+}
+#endif

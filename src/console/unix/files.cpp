@@ -1,24 +1,121 @@
 // The file services on Unix: POSIX calls only.
 #include "console/platform.h"
 
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+bool fail(char* why, int why_size, const char* what) {
+    std::snprintf(why, why_size, "%s", what);
+    return false;
+}
+
+bool fail_errno(char* why, int why_size, int error) {
+    return fail(why, why_size, std::strerror(error));
+}
+
+// Creates each missing folder of `path` with mode 0700, leaving the ones there alone.
+bool make_folders(char* path, char* why, int why_size) {
+    for (char* slash = std::strchr(path + 1, '/');; slash = std::strchr(slash + 1, '/')) {
+        if (slash != nullptr) *slash = '\0';
+        int made = mkdir(path, 0700);
+        int error = errno;
+        if (slash != nullptr) *slash = '/';
+        if (made != 0 && error != EEXIST) return fail_errno(why, why_size, error);
+        if (slash == nullptr || slash[1] == '\0') break;
+    }
+    struct stat info;
+    if (stat(path, &info) != 0) return fail_errno(why, why_size, errno);
+    if (!S_ISDIR(info.st_mode)) return fail(why, why_size, "it is not a directory");
+    return true;
+}
+
+// Writes all of `bytes`, through short writes and interruptions.
+bool write_all(int fd, const char* bytes, long size) {
+    while (size > 0) {
+        ssize_t done = write(fd, bytes, static_cast<std::size_t>(size));
+        if (done < 0 && errno == EINTR) continue;
+        if (done == 0) errno = EIO;
+        if (done <= 0) return false;
+        bytes += done;
+        size -= done;
+    }
+    return true;
+}
+
+// The rename is on disk only once the folder holding it is. Some file systems cannot flush a
+// folder at all; the new file itself is already safe by then, so that is no failure.
+void flush_folder_of(const char* path) {
+    const char* slash = std::strrchr(path, '/');
+    char folder[4096];
+    if (slash == nullptr)
+        std::snprintf(folder, sizeof folder, ".");
+    else if (slash == path)
+        std::snprintf(folder, sizeof folder, "/");
+    else
+        std::snprintf(folder, sizeof folder, "%.*s", static_cast<int>(slash - path), path);
+    int fd = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);
+    close(fd);
+}
+
+} // namespace
+
 // ---- opening what the player names ---------------------------------------------------------
 
 std::FILE* open_regular_file(const char* name, long limit, char* why, int why_size) {
-    (void)name, (void)limit;
-    std::snprintf(why, why_size, "not built yet");
-    return nullptr;
+    // Without O_NONBLOCK opening a FIFO waits for a writer; without O_NOCTTY a terminal device
+    // could become ours. What was opened is then judged, so that nothing can be swapped in
+    // between the look and the open.
+    int fd = open(name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        fail_errno(why, why_size, errno);
+        return nullptr;
+    }
+    struct stat info;
+    const char* refusal = nullptr;
+    char size_refusal[128];
+    if (fstat(fd, &info) != 0)
+        refusal = std::strerror(errno);
+    else if (S_ISDIR(info.st_mode))
+        refusal = "it is a directory";
+    else if (!S_ISREG(info.st_mode))
+        refusal = "it is not a regular file";
+    else if (info.st_size > limit) {
+        std::snprintf(size_refusal, sizeof size_refusal,
+                      "it is %lld bytes long, more than the limit of %ld",
+                      static_cast<long long>(info.st_size), limit);
+        refusal = size_refusal;
+    } else if (fcntl(fd, F_SETFL, 0) != 0)
+        refusal = std::strerror(errno);
+    std::FILE* file = refusal == nullptr ? fdopen(fd, "rb") : nullptr;
+    if (file == nullptr) {
+        if (refusal == nullptr) refusal = std::strerror(errno);
+        fail(why, why_size, refusal);
+        close(fd);
+    }
+    return file;
 }
 
-bool path_exists(const char*) {
-    return false;
+bool path_exists(const char* name) {
+    struct stat info;
+    return lstat(name, &info) == 0;
 }
 
-bool is_folder(const char*) {
-    return false;
+bool is_folder(const char* name) {
+    struct stat info;
+    return stat(name, &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-bool current_folder(char*, int) {
-    return false;
+bool current_folder(char* path, int path_size) {
+    return path_size > 0 && getcwd(path, static_cast<std::size_t>(path_size)) != nullptr;
 }
 
 // ---- where the program is ------------------------------------------------------------------
@@ -29,19 +126,72 @@ bool program_folder(char*, int) {
 
 // ---- the game's own files ------------------------------------------------------------------
 
-bool state_folder(char*, int, char* why, int why_size) {
-    std::snprintf(why, why_size, "not built yet");
-    return false;
+bool state_folder(char* path, int path_size, char* why, int why_size) {
+    const char* state = std::getenv("XDG_STATE_HOME");
+    const char* home = std::getenv("HOME");
+    int length;
+    // A relative XDG_STATE_HOME is to be ignored: it would name a different folder from each
+    // folder the game is started in.
+    if (state != nullptr && state[0] == '/')
+        length = std::snprintf(path, path_size, "%s/dotmaze", state);
+    else if (home != nullptr && home[0] == '/')
+        length = std::snprintf(path, path_size, "%s/.local/state/dotmaze", home);
+    else
+        return fail(why, why_size, "neither XDG_STATE_HOME nor HOME names a folder");
+    if (length < 0 || length >= path_size)
+        return fail(why, why_size, "the folder's name is too long");
+    return make_folders(path, why, why_size);
 }
 
-int lock_file(const char*, char* why, int why_size) {
-    std::snprintf(why, why_size, "not built yet");
-    return -1;
+int lock_file(const char* path, char* why, int why_size) {
+    int fd = open(path, O_RDWR | O_CREAT | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        fail_errno(why, why_size, errno);
+        return -1;
+    }
+    int locked;
+    while ((locked = flock(fd, LOCK_EX)) != 0 && errno == EINTR) {}
+    if (locked != 0) {
+        fail_errno(why, why_size, errno);
+        close(fd);
+        return -1;
+    }
+    return fd;
 }
 
-void unlock_file(int) {}
+void unlock_file(int handle) {
+    if (handle >= 0) close(handle); // the lock goes with the last descriptor
+}
 
-bool replace_file(const char*, const char*, long, char* why, int why_size) {
-    std::snprintf(why, why_size, "not built yet");
-    return false;
+bool replace_file(const char* path, const char* bytes, long size, char* why, int why_size) {
+    // O_EXCL with O_NOFOLLOW: a file or link someone planted under the temporary name is never
+    // written through; another name is tried instead.
+    char temporary[4096];
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        int length = std::snprintf(temporary, sizeof temporary, "%s.new-%ld-%d", path,
+                                   static_cast<long>(getpid()), attempt);
+        if (length < 0 || length >= static_cast<int>(sizeof temporary))
+            return fail(why, why_size, "the file's name is too long");
+        fd = open(temporary, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0600);
+        if (fd < 0 && errno != EEXIST) return fail_errno(why, why_size, errno);
+    }
+    if (fd < 0) return fail(why, why_size, "no free name for a temporary file beside it");
+
+    bool written = write_all(fd, bytes, size) && fsync(fd) == 0;
+    int error = errno;
+    if (close(fd) != 0 && written) {
+        written = false;
+        error = errno;
+    }
+    if (written && rename(temporary, path) != 0) {
+        written = false;
+        error = errno;
+    }
+    if (!written) {
+        unlink(temporary);
+        return fail_errno(why, why_size, error);
+    }
+    flush_folder_of(path);
+    return true;
 }
