@@ -157,6 +157,12 @@ TEST_F(OpenMap, OpensARegularFileUpToTheLimit) {
     std::FILE* file = open(path("limit"));
     ASSERT_NE(file, nullptr);
     std::fclose(file);
+    // "x€.txt" in code page 1252: any name the system's own fopen opens.
+    std::string euro = dir.string() + "/x\x80.txt";
+    std::fclose(std::fopen(euro.c_str(), "wb"));
+    file = open(euro);
+    ASSERT_NE(file, nullptr) << why;
+    std::fclose(file);
 }
 
 // ---- the game's own files ------------------------------------------------------------------

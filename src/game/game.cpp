@@ -30,13 +30,12 @@ std::FILE* open_map_or_report(const char* map_name) {
         std::fprintf(stderr, "dotmaze: cannot open \"%s\": %s\n", name, why);
         return nullptr;
     }
-    std::error_code error;
-    std::string dir = std::filesystem::current_path(error).string();
-    if (error) dir = "(unknown)";
-    std::fprintf(stderr, "dotmaze: cannot open \"%s\" in the current directory %s: %s\n", name,
-                 dir.c_str(), why);
+    char dir[4096];
+    if (!current_folder(dir, sizeof dir)) std::snprintf(dir, sizeof dir, "(unknown)");
+    std::fprintf(stderr, "dotmaze: cannot open \"%s\" in the current directory %s: %s\n", name, dir,
+                 why);
     // A player who started the game somewhere without a map most likely wants one of ours.
-    if (!std::filesystem::exists(name, error))
+    if (!path_exists(name))
         std::fprintf(stderr, "To play a map that comes with the game: dotmaze %s/%s\n",
                      shipped_maps_dir(), map_file_name);
     return nullptr;

@@ -2,42 +2,33 @@
 
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
+
+#include "console/platform.h"
 
 // ---- opening -------------------------------------------------------------------------------
 
 std::FILE* open_map(const char* name, char* why, int why_size) {
-    namespace fs = std::filesystem;
-    // Look before opening: opening a FIFO would block until someone writes to it.
-    std::error_code error;
-    fs::file_status info = fs::status(name, error);
-    if (error) {
-        std::snprintf(why, why_size, "%s", error.message().c_str());
-        return nullptr;
+    std::FILE* file = open_regular_file(name, max_map_bytes, why, why_size);
+    if (file == nullptr) return nullptr;
+    // Some files report a size of 0 whatever they hold (/proc/self/pagemap holds gigabytes):
+    // the limit is on what is read. So the whole map is read here, up to one byte past it,
+    // before anything else is done; the reader then reads it again from the start.
+    char chunk[4096];
+    long total = 0;
+    for (std::size_t got = 1; got > 0 && total <= max_map_bytes;) {
+        got = std::fread(chunk, 1, sizeof chunk, file);
+        total += static_cast<long>(got);
     }
-    if (fs::is_directory(info)) {
-        std::snprintf(why, why_size, "it is a directory");
-        return nullptr;
-    }
-    if (!fs::is_regular_file(info)) {
-        std::snprintf(why, why_size, "it is not a regular file");
-        return nullptr;
-    }
-    std::uintmax_t size = fs::file_size(name, error);
-    if (error) {
-        std::snprintf(why, why_size, "%s", error.message().c_str());
-        return nullptr;
-    }
-    if (size > static_cast<std::uintmax_t>(max_map_bytes)) {
-        std::snprintf(why, why_size, "it is %llu bytes long, more than a map's limit of %ld",
-                      static_cast<unsigned long long>(size), max_map_bytes);
-        return nullptr;
-    }
-    // Binary mode everywhere: the text-mode rules are applied below, the same on every system.
-    std::FILE* file = std::fopen(name, "rb");
-    if (file == nullptr) std::snprintf(why, why_size, "%s", std::strerror(errno));
-    return file;
+    if (total > max_map_bytes)
+        std::snprintf(why, why_size, "it holds more than the limit of %ld bytes", max_map_bytes);
+    else if (std::ferror(file))
+        std::snprintf(why, why_size, "%s", std::strerror(errno));
+    else if (std::fseek(file, 0, SEEK_SET) != 0)
+        std::snprintf(why, why_size, "%s", std::strerror(errno));
+    else
+        return file;
+    std::fclose(file);
+    return nullptr;
 }
 
 // ---- text mode -----------------------------------------------------------------------------
@@ -73,7 +64,10 @@ void read_map(unsigned char (&mapa)[map_rows][board_size], std::FILE* file) {
     long col = board_size;
     long row = 1;
     bool first_line = true;
-    for (int c; (c = text_getc(in)) != EOF;) {
+    // Bounded even if the file has grown since open_map measured it.
+    for (long n = 0; n <= max_map_bytes; ++n) {
+        int c = text_getc(in);
+        if (c == EOF) break;
         if (first_line && (c == ' ' || c == '\n')) ++col;
         if (c == '\n') {
             ++row;

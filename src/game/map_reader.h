@@ -9,7 +9,9 @@ constexpr const char* map_file_name = "mapa.txt";
 constexpr long max_map_bytes = 1L << 20; // a map is about 1 KiB; anything this big is not one
 
 // Opens `name` for reading, refusing anything that is not a regular file of at most
-// max_map_bytes. On failure returns nullptr and writes the reason into `why`.
+// max_map_bytes, by its reported size and by the bytes read: the whole file is read through
+// once before it is handed back, at its start. On failure returns nullptr and writes the
+// reason into `why`.
 std::FILE* open_map(const char* name, char* why, int why_size);
 
 // Map files come from a system whose text mode hides the CR of a CR LF and ends the file at

@@ -91,6 +91,10 @@ ln -s /dev/zero "$WORK/mapa.txt"
 refused "a link to /dev/zero" "not a regular file"
 
 restart
+ln -s /proc/self/pagemap "$WORK/mapa.txt" # a size of 0, and gigabytes to read
+refused "a map whose size shows as 0" "more than the limit of 1048576 bytes"
+
+restart
 ln -s "$WORK/nowhere" "$WORK/mapa.txt"
 refused "a link to nothing" "No such file or directory"
 
