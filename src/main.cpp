@@ -1,5 +1,7 @@
 // The entry: the command line read, then a map played.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <getopt.h>
 
 #include "console/platform.h"
@@ -32,6 +34,7 @@ void print_help() {
         "                 the player can never reach\n"
         "  -h, --help     show this help and exit\n"
         "      --version  print the version and exit\n"
+        "      --         end the options, for a MAP whose name starts with \"-\"\n"
         "\n"
         "Keys:\n"
         "  arrow keys, or H P K M (upper case)   up, down, left, right\n"
@@ -40,6 +43,11 @@ void print_help() {
         "The game needs a terminal of at least 80 columns by 41 rows.\n"
         "The maps that come with the game are in %s\n",
         shipped_maps_dir());
+#ifndef _WIN32 // no job control, and no manual, in a Windows console
+    std::fputs("Ctrl-Z pauses the game and gives the terminal back; \"fg\" goes on with it.\n"
+               "More in \"man dotmaze\".\n",
+               stdout);
+#endif
 }
 
 int usage_fault() {
@@ -47,18 +55,35 @@ int usage_fault() {
     return usage_error;
 }
 
-// What the user typed for the option getopt_long turned down: a long option as written, a
-// short one by its letter (it may stand in a group such as -hx).
-void report_unknown_option(const char* arg) {
-    if (arg[0] == '-' && arg[1] == '-')
-        std::fprintf(stderr, "dotmaze: unknown option %s\n", arg);
-    else
+// What the user typed for the option getopt_long turned down. `arg` is the argument getopt
+// finished with, or nullptr when it is still inside a group such as -xy: then, and when `arg`
+// is a group, the fault is a short option's, and optopt holds its letter. A long option that
+// exists but was given a value has its value in optopt.
+void report_bad_option(const char* arg, const option* options) {
+    if (arg == nullptr || arg[0] != '-' || arg[1] != '-')
         std::fprintf(stderr, "dotmaze: unknown option -%c\n", optopt);
+    else if (optopt == 0)
+        std::fprintf(stderr, "dotmaze: unknown option %s\n", arg);
+    else {
+        while (options->name != nullptr && options->val != optopt) ++options;
+        std::fprintf(stderr, "dotmaze: option --%s takes no argument\n", options->name);
+    }
+}
+
+// Standard output is fully buffered when redirected, so a write error (a full disk) shows only
+// when it is flushed. Closing a standard output that was never open, with nothing written to
+// it, is no error.
+int close_stdout(int status) {
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout) &&
+        (std::fclose(stdout) == 0 || errno == EBADF))
+        return status;
+    std::fprintf(stderr, "dotmaze: write error on standard output: %s\n", std::strerror(errno));
+    return 1;
 }
 
 } // namespace
 
-int main(int argc, char** argv) {
+static int run(int argc, char** argv) {
     enum { opt_version = 256, opt_check };
     static const option options[] = {{"help", no_argument, nullptr, 'h'},
                                      {"version", no_argument, nullptr, opt_version},
@@ -66,7 +91,8 @@ int main(int argc, char** argv) {
                                      {nullptr, 0, nullptr, 0}};
     opterr = 0; // our own words for a usage error, the same on every system
     bool check = false;
-    for (int opt; (opt = getopt_long(argc, argv, "h", options, nullptr)) != -1;) {
+    for (int opt, before = optind; (opt = getopt_long(argc, argv, "h", options, nullptr)) != -1;
+         before = optind) {
         switch (opt) {
         case 'h':
             print_help();
@@ -78,7 +104,8 @@ int main(int argc, char** argv) {
             check = true;
             break;
         default:
-            report_unknown_option(argv[optind - 1]);
+            // Inside a group getopt has not moved on to the next argument.
+            report_bad_option(optind > before ? argv[optind - 1] : nullptr, options);
             return usage_fault();
         }
     }
@@ -98,4 +125,8 @@ int main(int argc, char** argv) {
     int status = run_game(game, map_name);
     console_farewell();
     return status;
+}
+
+int main(int argc, char** argv) {
+    return close_stdout(run(argc, argv));
 }

@@ -33,15 +33,29 @@ pass "--version prints \"dotmaze $version\", the project's version"
 
 # ---- usage errors --------------------------------------------------------------------------
 
-for args in "--bogus" "-x" "one.txt two.txt"; do
+# ARGS|REASON: the reason on stderr is ours alone (no getopt line of its own), then the usage.
+while IFS='|' read -r args reason; do
     # shellcheck disable=SC2086 # the words are the arguments
     run_plain $args
     assert_status 2
-    grep -q '^Usage: dotmaze' "$WORK/err" || fail "'$args': no usage on stderr"
+    [ "$(head -n 1 "$WORK/err")" = "dotmaze: $reason" ] || fail "'$args' said: $(<"$WORK/err")"
+    [ "$(sed -n '2p' "$WORK/err")" = "Usage: dotmaze [MAP]" ] || fail "'$args': no usage after"
     [ -s "$WORK/out" ] && fail "'$args' wrote to stdout: $(<"$WORK/out")"
+done <<'END'
+--bogus|unknown option --bogus
+-x|unknown option -x
+--check -xy|unknown option -x
+--help=foo|option --help takes no argument
+one.txt two.txt|one map at a time, but 2 were given
+END
+pass "a usage error: status 2, our reason naming the option as typed, then the usage on stderr"
+
+for args in --help "--check $MAPS_DIR/mapa.txt"; do
+    # shellcheck disable=SC2086 # the words are the arguments
+    (cd "$WORK" && "$GAME" $args >/dev/full 2>err) && fail "'$args' >/dev/full: status 0"
+    grep -q 'write error on standard output' "$WORK/err" || fail "'$args' >/dev/full: no error"
 done
-grep -q 'one map at a time' "$WORK/err" || fail "two maps: the reason is not given"
-pass "an unknown option or two maps: status 2 and the usage on stderr"
+pass "--help and --check to a full disk: the write error on stderr, status 1"
 
 # ---- checking a map ------------------------------------------------------------------------
 
@@ -53,6 +67,11 @@ run_plain --check nowhere.txt
 assert_status 1
 grep -q '"nowhere.txt"' "$WORK/err" || fail "--check of a missing map: $(<"$WORK/err")"
 [ -s "$WORK/out" ] && fail "--check of a missing map printed a board"
+if [ -r /proc/self/pagemap ]; then # its size shows as 0, and it holds gigabytes
+    run_plain --check /proc/self/pagemap
+    assert_status 1
+    grep -q 'more than the limit of 1048576 bytes' "$WORK/err" || fail "pagemap: $(<"$WORK/err")"
+fi
 map_new
 map_set 20 20 .
 map_hline 19 19 21 X
