@@ -52,11 +52,15 @@ pass "the installed game plays the installed mapa.txt by its path"
 page=$dest$prefix/share/man/man6/dotmaze.6
 warnings=$(groff -man -Tutf8 -ww -z "$page" 2>&1)
 [ -z "$warnings" ] || fail "groff warns about the man page: $warnings"
-for section in NAME SYNOPSIS DESCRIPTION KEYS "MAP FILES" FILES "EXIT STATUS" EXAMPLES; do
+for section in NAME SYNOPSIS DESCRIPTION KEYS "MAP FILES" FILES "EXIT STATUS" EXAMPLES "SEE ALSO"; do
     grep -qx "\.SH \"*$section\"*" "$page" || fail "the man page has no $section section"
 done
 grep -qF "$prefix/share/dotmaze/maps" "$page" || fail "the man page does not name the maps folder"
-pass "the man page renders without a warning and has its sections"
+grep -qF "$prefix/share/doc/dotmaze/README.md" "$page" || fail "the man page names no README"
+for map in "$source"/maps/*.txt; do
+    grep -qx ".I ${map##*/}" "$page" || fail "the man page does not list ${map##*/}"
+done
+pass "the man page renders without a warning, has its sections and lists every map"
 
 # ---- the packages --------------------------------------------------------------------------
 

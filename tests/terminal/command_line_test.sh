@@ -18,11 +18,14 @@ for help in -h --help; do
     grep -q '^Usage: dotmaze \[MAP\]' "$WORK/out" || fail "$help: no usage line"
     grep -q -- '--check' "$WORK/out" || fail "$help: --check is not described"
     grep -q 'Escape' "$WORK/out" || fail "$help: the keys are not described"
+    for word in Ctrl-Z 'man dotmaze' '^ *-- '; do
+        grep -q -- "$word" "$WORK/out" || fail "$help does not mention $word"
+    done
     maps_line=$(grep 'maps that come with the game' "$WORK/out") || fail "$help: no maps folder"
     [ -f "${maps_line##* }/mapa.txt" ] || fail "$help names a maps folder without mapa.txt"
     [ -s "$WORK/err" ] && fail "$help wrote to stderr"
 done
-pass "-h and --help: usage, keys and the maps folder on stdout, status 0, without a terminal"
+pass "-h and --help: usage, keys, --, Ctrl-Z, the manual and the maps folder on stdout, status 0"
 
 version=$(sed -n 's/^project(dotmaze VERSION \([0-9.]*\).*/\1/p' "$MAPS_DIR/../CMakeLists.txt")
 [ -n "$version" ] || fail "no version in CMakeLists.txt"
