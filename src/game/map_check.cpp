@@ -2,32 +2,18 @@
 
 #include <cstring>
 #include <string>
-#include <utility>
-#include <vector>
 
+#include "game/map_check_parts.h"
 #include "game/map_reader.h"
-#include "game/state.h"
 
-// The checker reads the file twice: once byte by byte, for what the author wrote (line lengths,
-// stray bytes, the first line's spaces), and once through the game's own reader, for the board
-// the game will play. Findings about the file name its lines and columns as an editor counts
-// them, from 1; findings about the board name its cells (x, y), from 0, as the game does.
+// The checker reads the file twice: once as text, for what the author wrote (map_check_text),
+// and once through the game's own reader, for the board the game will play (map_check_board).
+// Both hand back findings as plain data; this file words them, every one, and prints the report.
 
 namespace {
 
-constexpr int cells_named = 5; // a finding about many cells names the first few and counts the rest
-
-struct Finding {
-    bool error;
-    std::string where; // "line 5", "line 7, column 12", or empty for the board as a whole
-    std::string text;
-};
-
-struct Report {
-    unsigned char mapa[map_rows][board_size];
-    int dots = 0;
-    std::vector<Finding> findings;
-};
+constexpr std::size_t cells_named = 5; // a finding about many cells names the first few
+constexpr long shown_per_kind = 10;    // findings of one kind past these are only counted
 
 // The parts, one after the other: strings, C strings and characters. (Built with += rather
 // than +, which GCC 12 wrongly warns about when optimising.)
@@ -41,265 +27,190 @@ std::string num(long n) {
     return std::to_string(n);
 }
 
-void warn(Report& r, std::string where, std::string text) {
-    r.findings.push_back({false, std::move(where), std::move(text)});
-}
-
-void fail(Report& r, std::string text) {
-    r.findings.push_back({true, "", std::move(text)});
-}
-
-std::string line_at(long line) {
-    return cat("line ", num(line));
-}
-
-std::string line_at(long line, long column) {
-    return cat(line_at(line), ", column ", num(column));
-}
-
 // "3 cells", "1 cell".
 std::string count_of(long n, const char* thing) {
     return cat(num(n), " ", thing, n == 1 ? "" : "s");
 }
 
-struct Cell {
-    int x, y;
-};
+std::string cell_at(Cell c) {
+    return cat("(", num(c.x), ", ", num(c.y), ")");
+}
 
 // "(5, 7), (6, 7) and 4 more".
 std::string cell_list(const std::vector<Cell>& cells) {
     std::string list;
-    for (std::size_t i = 0; i < cells.size() && i < cells_named; ++i) {
-        if (i > 0) list += ", ";
-        list += cat("(", num(cells[i].x), ", ", num(cells[i].y), ")");
-    }
+    for (std::size_t i = 0; i < cells.size() && i < cells_named; ++i)
+        list += cat(i > 0 ? ", " : "", cell_at(cells[i]));
     if (cells.size() > cells_named)
-        list += cat(" and ", num(static_cast<long>(cells.size()) - cells_named), " more");
+        list += cat(" and ", num(static_cast<long>(cells.size() - cells_named)), " more");
     return list;
 }
 
-std::string byte_name(unsigned char c) {
-    char name[32];
-    if (c == '\t')
-        std::snprintf(name, sizeof name, "a tab");
-    else if (c > ' ' && c < 0x7F)
-        std::snprintf(name, sizeof name, "'%c'", c);
-    else
-        std::snprintf(name, sizeof name, "byte 0x%02X", c);
+// "1 to 20" for a run, else "1, 4, 9, 12, 15 and 3 more".
+std::string line_list(const std::vector<long>& lines) {
+    long first = lines.front(), last = lines.back();
+    if (last - first + 1 == static_cast<long>(lines.size()) && lines.size() > 2)
+        return cat(num(first), " to ", num(last));
+    std::string list;
+    for (std::size_t i = 0; i < lines.size() && i < cells_named; ++i)
+        list += cat(i == 0 ? "" : i + 1 == lines.size() ? " and " : ", ", num(lines[i]));
+    if (lines.size() > cells_named)
+        list += cat(" and ", num(static_cast<long>(lines.size() - cells_named)), " more");
+    return list;
+}
+
+std::string character_name(const std::string& c) {
+    auto byte = static_cast<unsigned char>(c[0]);
+    if (c.size() > 1) return cat("'", c, "'");
+    if (byte == '\t') return "a tab";
+    if (byte > ' ' && byte < 0x7F) return cat("'", c, "'");
+    char name[16];
+    std::snprintf(name, sizeof name, "byte 0x%02X", byte);
     return name;
 }
 
-// ---- the file's bytes ------------------------------------------------------------------------
+std::string slip(long by) {
+    return cat("the lines after it slip ", count_of(by < 0 ? -by : by, "cell"),
+               by < 0 ? " left" : " right");
+}
 
-// The file as the reader's text mode delivers it, split into lines without their line feeds.
-struct Text {
-    std::vector<std::string> lines;
-    bool ctrl_z = false;
-    long ctrl_z_line = 0, ctrl_z_column = 0;
-    long after_ctrl_z = 0; // bytes the reader never sees
-};
+std::string line_length(const Finding& f) {
+    std::string trailing = f.spaces && f.tabs
+                               ? cat(num(f.trailing), " trailing spaces and tabs")
+                               : count_of(f.trailing, f.spaces ? "trailing space" : "trailing tab");
+    std::string size = cat(count_of(f.cells, "cell"), ", not 32");
+    std::string what = f.trailing == 0 ? size
+                       : f.cells - f.trailing == board_size
+                           ? cat(trailing, ", invisible in an editor, make it ", size)
+                           : cat(size, ", counting ", trailing);
+    std::string effect = !f.at_end              ? slip(f.cells - board_size)
+                         : f.cells < board_size ? "the rest of its row is open floor"
+                                                : "the cells past the 32nd are not on the board";
+    return cat(what, ": ", effect);
+}
 
-Text text_of(std::FILE* file) {
-    Text text;
-    TextFile in{file};
-    std::string line;
-    for (int c; (c = text_getc(in)) != EOF;) {
-        if (c == '\n') {
-            text.lines.push_back(std::move(line));
-            line.clear();
-        } else {
-            line += static_cast<char>(c);
-        }
+std::string wording(const Finding& f) {
+    switch (f.kind) {
+    case Kind::byte_order_mark:
+        return "the file starts with a UTF-8 byte-order mark, 3 bytes an editor does not show: "
+               "the reader takes them as 3 cells of open floor, so every row slips 3 cells "
+               "right; save the file as UTF-8 without a byte-order mark, or as plain ASCII";
+    case Kind::cr_line_ends:
+        return cat("the file has CR line ends (old Mac style), ", num(f.count),
+                   " of them, which the game does not read as line ends: it reads the lines as "
+                   "one; save the file with LF or CR LF line ends");
+    case Kind::junk: {
+        std::string places;
+        for (const Place& p : f.places)
+            places +=
+                cat(places.empty() ? "" : "; ", "line ", num(p.line), ", column ", num(p.column));
+        return cat(num(f.count), " of the ", num(f.of),
+                   " bytes of the board's lines are not text (at ", places,
+                   f.count > static_cast<long>(f.places.size()) ? " and more" : "",
+                   "): is this a map file?");
     }
-    if (in.at_ctrl_z) {
-        text.ctrl_z = true;
-        text.ctrl_z_line = static_cast<long>(text.lines.size()) + 1;
-        text.ctrl_z_column = static_cast<long>(line.size()) + 1;
-        while (std::getc(file) != EOF) ++text.after_ctrl_z;
+    case Kind::first_line_spaces: {
+        std::string listed;
+        for (std::size_t i = 0; i < f.lines.size() && i < cells_named; ++i)
+            listed += cat(i > 0 ? ", " : "", num(f.lines[i]));
+        if (f.lines.size() > cells_named) listed += ", ...";
+        if (f.trailing > 0)
+            return cat(count_of(f.count, "trailing space"),
+                       " in the first line, invisible in an editor: the reader counts each as one "
+                       "more byte in every line, so from line 3 on each line slips ",
+                       count_of(f.count, "cell"), " further left than the one above (line 3 by ",
+                       num(f.count), ", line 4 by ", num(2 * f.count), ", and so on); delete them");
+        return cat(count_of(f.count, "space"), " in the first line (column",
+                   f.count == 1 ? " " : "s ", listed,
+                   "): the reader counts each as one more byte in every line, so each later line "
+                   "slips ",
+                   count_of(f.count, "cell"), " further left than the one above (line 2 by ",
+                   num(f.count), ", line 3 by ", num(2 * f.count),
+                   ", and so on); keep the first line to X and '.'");
     }
-    if (!line.empty()) text.lines.push_back(std::move(line));
-    return text;
-}
-
-bool blank(const std::string& line) {
-    return line.find_first_not_of(" \r") == std::string::npos;
-}
-
-void check_first_line(const Text& text, Report& r) {
-    if (text.lines.empty()) return;
-    const std::string& first = text.lines[0];
-    std::vector<long> columns;
-    for (std::size_t i = 0; i < first.size(); ++i)
-        if (first[i] == ' ') columns.push_back(static_cast<long>(i) + 1);
-    if (columns.empty()) return;
-
-    long spaces = static_cast<long>(columns.size());
-    std::string listed;
-    for (std::size_t i = 0; i < columns.size() && i < cells_named; ++i)
-        listed += cat(i > 0 ? ", " : "", num(columns[i]));
-    if (columns.size() > cells_named) listed += ", ...";
-    warn(r, line_at(1),
-         cat(count_of(spaces, "space"), " in the first line (column", spaces == 1 ? " " : "s ",
-             listed,
-             "): the reader counts each as one more byte in every line, so each later line "
-             "slips ",
-             count_of(spaces, "cell"), " further left than the one above (line 2 by ", num(spaces),
-             ", line 3 by ", num(2 * spaces), ", and so on); keep the first line to X and '.'"));
-}
-
-void check_line_lengths(const Text& text, Report& r) {
-    long count = static_cast<long>(text.lines.size());
-    for (long n = 1; n <= count && n <= board_size; ++n) {
-        long cells = static_cast<long>(text.lines[n - 1].size());
-        if (cells == board_size) continue;
-        bool last = n == count || n == board_size;
-        std::string effect;
-        if (cells < board_size)
-            effect = last ? "the rest of its row is open floor"
-                          : cat("the lines after it slip ", count_of(board_size - cells, "cell"),
-                                " left");
-        else
-            effect = last ? "the cells past the 32nd are not on the board"
-                          : cat("the lines after it slip ", count_of(cells - board_size, "cell"),
-                                " right");
-        warn(r, line_at(n), cat(count_of(cells, "cell"), ", not 32: ", effect));
+    case Kind::empty_line:
+        return f.at_end ? "an empty line: its row is open floor"
+                        : "an empty line: the lines after it move up a row and 1 cell right; "
+                          "delete it";
+    case Kind::line_length:
+        return line_length(f);
+    case Kind::lengths_alike:
+        if (f.cells == 0)
+            return cat(num(f.count), " of ", num(f.of), " lines are empty (lines ",
+                       line_list(f.lines),
+                       "): is the file double-spaced? Each empty line moves the lines after it "
+                       "up a row; delete them");
+        if (f.spaces)
+            return cat(num(f.count), " of ", num(f.of), " lines end in ",
+                       count_of(f.cells - board_size, "trailing space"),
+                       ", invisible in an editor, that make them ", count_of(f.cells, "cell"),
+                       " long, not 32 (lines ", line_list(f.lines),
+                       "): each slips the lines after it ", count_of(f.cells - board_size, "cell"),
+                       " right; delete them");
+        return cat(num(f.count), " of ", num(f.of), " lines are ", count_of(f.cells, "cell"),
+                   " long, not 32 (lines ", line_list(f.lines),
+                   "): is this a map of another size? The board is 32 by 32");
+    case Kind::stray_character: {
+        std::string also = f.count > 1 ? cat(" (", num(f.count), " in all, the first here)") : "";
+        if (f.character.size() > 1)
+            return cat(character_name(f.character), " is ", num(f.character.size()),
+                       " bytes in UTF-8, which read as ",
+                       num(static_cast<long>(f.character.size())), " cells of open floor", also);
+        return cat(character_name(f.character), " reads as open floor", also);
     }
-}
-
-// Bytes of the board's lines other than X, '.', space and CR: one finding for each kind of
-// byte, at its first place in the file.
-void check_bytes(const Text& text, Report& r) {
-    long seen[256] = {};
-    std::vector<std::pair<unsigned char, std::string>> firsts;
-    for (std::size_t n = 0; n < text.lines.size() && n < board_size; ++n)
-        for (std::size_t i = 0; i < text.lines[n].size(); ++i) {
-            auto c = static_cast<unsigned char>(text.lines[n][i]);
-            if (c == wall || c == dot || c == space || c == '\r') continue;
-            if (seen[c]++ == 0)
-                firsts.emplace_back(c, line_at(static_cast<long>(n) + 1, static_cast<long>(i) + 1));
-        }
-    for (auto& [c, where] : firsts) {
-        std::string also = seen[c] > 1 ? cat(" (", num(seen[c]), " in all, the first here)") : "";
-        warn(r, std::move(where), cat(byte_name(c), " reads as open floor", also));
+    case Kind::ctrl_z:
+        return cat("a Ctrl-Z byte ends the file for the reader: the ", count_of(f.count, "byte"),
+                   " after it are ignored");
+    case Kind::past_the_board:
+        return f.count == 1 ? cat("the board has 32 rows: line ", num(f.line), " is ignored")
+                            : cat("the board has 32 rows: lines ", num(f.line), " to ",
+                                  num(f.line + f.count - 1), " are ignored");
+    case Kind::short_file:
+        return cat("the file ends at line ", num(f.line), ": ",
+                   f.count == board_size - 1
+                       ? "row 31 of the board is open floor"
+                       : cat("rows ", num(f.count), " to 31 of the board are open floor"));
+    case Kind::empty_file:
+        return "the file is empty: the whole board is open floor";
+    case Kind::start_is_wall:
+        return "the player's starting cell (1, 1) is a wall";
+    case Kind::dot_on_start:
+        return f.at_end ? "a dot on the player's starting cell (1, 1), and a wall on every side: "
+                          "the player stands on the dot and can never step off and back onto "
+                          "it, so the game cannot be won"
+                        : "a dot on the player's starting cell (1, 1), which must be open "
+                          "floor: the dot counts, but the player stands on it, so it shows only "
+                          "once they step off, and they must come back to eat it";
+    case Kind::lost_dots:
+        return cat(count_of(f.count, "dot"),
+                   " cannot be reached from the start (1, 1), so the game cannot be won: ",
+                   cell_list(f.cells_at));
+    case Kind::open_border:
+        return cat("the border is open at ", count_of(f.count, "cell"), ", ", cell_list(f.cells_at),
+                   ": the game takes what lies off the board as wall, so it still plays");
+    case Kind::mob_on_wall: {
+        static const char* const mobs[] = {"the patroller", "the wanderer", "the chaser"};
+        return cat(mobs[f.count], "'s starting cell ", cell_at(f.cells_at[0]), " is a wall");
     }
-}
-
-void check_ends(const Text& text, Report& r) {
-    if (text.ctrl_z && text.after_ctrl_z > 0)
-        warn(r, line_at(text.ctrl_z_line, text.ctrl_z_column),
-             cat("a Ctrl-Z byte ends the file for the reader: the ",
-                 count_of(text.after_ctrl_z, "byte"), " after it are ignored"));
-
-    long count = static_cast<long>(text.lines.size());
-    long last_used = 0;
-    for (long n = board_size + 1; n <= count; ++n)
-        if (!blank(text.lines[n - 1])) last_used = n;
-    if (last_used > 0)
-        warn(r, line_at(board_size + 1),
-             last_used == board_size + 1
-                 ? "the board has 32 rows: line 33 is ignored"
-                 : cat("the board has 32 rows: lines 33 to ", num(last_used), " are ignored"));
-
-    if (count == 0)
-        warn(r, "", "the file is empty: the whole board is open floor");
-    else if (count < board_size)
-        warn(r, line_at(count),
-             cat("the file ends at line ", num(count), ": rows ", num(count),
-                 " to 31 of the board are open floor"));
-}
-
-// ---- the board -------------------------------------------------------------------------------
-
-bool wall_at(const Report& r, int x, int y) {
-    return r.mapa[y][x] == wall;
-}
-
-// Every cell the player can walk to from the start: up, down, left and right, never into a
-// wall and never off the board. The start itself counts even when it is a wall: the player
-// stands there all the same.
-void mark_reachable(const Report& r, bool (&reached)[board_size][board_size]) {
-    std::vector<Cell> todo = {{start_x, start_y}};
-    reached[start_y][start_x] = true;
-    while (!todo.empty()) {
-        Cell at = todo.back();
-        todo.pop_back();
-        for (Cell next :
-             {Cell{at.x - 1, at.y}, {at.x + 1, at.y}, {at.x, at.y - 1}, {at.x, at.y + 1}})
-            if (on_board(next.x, next.y) && !reached[next.y][next.x] &&
-                !wall_at(r, next.x, next.y)) {
-                reached[next.y][next.x] = true;
-                todo.push_back(next);
-            }
+    case Kind::round_crosses_walls:
+        return cat("the patroller's round (columns ", num(f.low.x), " to ", num(f.high.x),
+                   ", rows ", num(f.low.y), " to ", num(f.high.y), ") crosses walls at ",
+                   cell_list(f.cells_at), ": it walks through them, and its A stays drawn there");
+    case Kind::no_dots:
+        return "no dots: the first key wins the game";
     }
+    return "";
 }
 
-void check_board(Report& r) {
-    if (wall_at(r, start_x, start_y)) fail(r, "the player's starting cell (1, 1) is a wall");
-
-    bool reached[board_size][board_size] = {};
-    mark_reachable(r, reached);
-    std::vector<Cell> lost;
-    for (int y = 0; y < board_size; ++y)
-        for (int x = 0; x < board_size; ++x)
-            if (r.mapa[y][x] == dot && !reached[y][x]) lost.push_back({x, y});
-    if (!lost.empty())
-        fail(r, cat(count_of(static_cast<long>(lost.size()), "dot"),
-                    " cannot be reached from the start (1, 1), so the game cannot be won: ",
-                    cell_list(lost)));
-
-    std::vector<Cell> open_border;
-    for (int y = 0; y < board_size; ++y)
-        for (int x = 0; x < board_size; ++x) {
-            bool border = x == 0 || y == 0 || x == board_size - 1 || y == board_size - 1;
-            if (border && !wall_at(r, x, y)) open_border.push_back({x, y});
-        }
-    if (!open_border.empty())
-        warn(r, "",
-             cat("the border is open at ", count_of(static_cast<long>(open_border.size()), "cell"),
-                 ", ", cell_list(open_border),
-                 ": the game takes what lies off the board as wall, so it still plays"));
-
-    static constexpr std::pair<const char*, Cell> mobs[] = {
-        {"the patroller", {mob1_start_x, mob1_start_y}},
-        {"the wanderer", {mob2_start_x, mob2_start_y}},
-        {"the chaser", {mob3_start_x, mob3_start_y}}};
-    for (const auto& [mob, at] : mobs)
-        if (wall_at(r, at.x, at.y))
-            warn(r, "", cat(mob, "'s starting cell (", num(at.x), ", ", num(at.y), ") is a wall"));
-
-    // The patroller walks round columns 1 to 11, rows 3 to 5, looking at nothing.
-    std::vector<Cell> crossed;
-    for (int y = 3; y <= 5; ++y)
-        for (int x = 1; x <= 11; ++x) {
-            bool on_round = y == 3 || y == 5 || x == 1 || x == 11;
-            if (on_round && wall_at(r, x, y)) crossed.push_back({x, y});
-        }
-    if (!crossed.empty())
-        warn(r, "",
-             cat("the patroller's round (columns 1 to 11, rows 3 to 5) crosses walls at ",
-                 cell_list(crossed), ": it walks through them, and its A stays drawn there"));
-
-    if (r.dots == 0) warn(r, "", "no dots: the first key wins the game");
+// The line that counts the findings of a kind past those shown.
+std::string more_of(Kind kind, long n) {
+    const char* what = kind == Kind::empty_line    ? "empty lines"
+                       : kind == Kind::line_length ? "lines not 32 cells long"
+                                                   : "characters that read as open floor";
+    return cat(num(n), " more ", what, ", not shown");
 }
 
-void analyse(std::FILE* file, Report& r) {
-    Text text = text_of(file);
-    check_first_line(text, r);
-    check_line_lengths(text, r);
-    check_bytes(text, r);
-    check_ends(text, r);
-
-    std::rewind(file);
-    std::memset(r.mapa, 0, sizeof r.mapa);
-    read_map(r.mapa, file);
-    for (int y = 0; y < board_size; ++y)
-        for (int x = 0; x < board_size; ++x) r.dots += r.mapa[y][x] == dot;
-    check_board(r);
-}
-
-// ---- the printout ----------------------------------------------------------------------------
-
-void print_board(const Report& r, const char* name, std::FILE* out) {
+void print_board(const Board& mapa, long dots, const char* name, std::FILE* out) {
     std::fprintf(out, "%s as the game reads it, columns x and rows y from 0:\n", name);
     std::fprintf(out, "    ");
     // Tens over columns 10, 20 and 30.
@@ -311,26 +222,55 @@ void print_board(const Report& r, const char* name, std::FILE* out) {
     for (int y = 0; y < board_size; ++y) {
         std::fprintf(out, "%2d  ", y);
         for (int x = 0; x < board_size; ++x) {
-            unsigned char c = r.mapa[y][x];
+            unsigned char c = mapa[y][x];
             std::fputc(c == wall || c == dot ? c : ' ', out);
         }
         std::fprintf(out, "  %d\n", y);
     }
-    std::fprintf(out, "%s\n", count_of(r.dots, "dot").c_str());
+    std::fprintf(out, "%s\n", count_of(dots, "dot").c_str());
 }
 
 } // namespace
 
-int check_map(std::FILE* file, const char* name, std::FILE* out) {
-    Report r;
-    analyse(file, r);
-    print_board(r, name, out);
+bool is_error(Kind kind) {
+    return kind == Kind::start_is_wall || kind == Kind::dot_on_start || kind == Kind::lost_dots;
+}
 
-    int errors = 0, warnings = 0;
-    for (const Finding& f : r.findings) {
-        (f.error ? errors : warnings) += 1;
-        std::fprintf(out, "%s: %s%s%s: %s\n", f.error ? "error" : "warning", name,
-                     f.where.empty() ? "" : " ", f.where.c_str(), f.text.c_str());
+int check_map(std::FILE* file, const char* name, std::FILE* out, bool quiet) {
+    std::vector<Finding> findings;
+    check_text(file, findings);
+    std::rewind(file);
+    unsigned char mapa[map_rows][board_size];
+    std::memset(mapa, 0, sizeof mapa);
+    read_map(mapa, file);
+    check_board(mapa, findings);
+
+    if (!quiet) {
+        long dots = 0;
+        for (int y = 0; y < board_size; ++y)
+            for (int x = 0; x < board_size; ++x) dots += mapa[y][x] == dot;
+        print_board(mapa, dots, name, out);
+    }
+
+    long errors = 0, warnings = 0;
+    long of_kind[static_cast<int>(Kind::no_dots) + 1] = {};
+    for (const Finding& f : findings) ++of_kind[static_cast<int>(f.kind)];
+    long shown[std::size(of_kind)] = {};
+    for (const Finding& f : findings) {
+        bool error = is_error(f.kind);
+        (error ? errors : warnings) += 1;
+        const char* severity = error ? "error" : "warning";
+        long& n = shown[static_cast<int>(f.kind)];
+        if (++n <= shown_per_kind) {
+            std::string where = f.line == 0 ? ""
+                                : f.column == 0
+                                    ? cat(" line ", num(f.line))
+                                    : cat(" line ", num(f.line), ", column ", num(f.column));
+            std::fprintf(out, "%s: %s%s: %s\n", severity, name, where.c_str(), wording(f).c_str());
+        } else if (n == of_kind[static_cast<int>(f.kind)]) {
+            std::fprintf(out, "%s: %s: %s\n", severity, name,
+                         more_of(f.kind, n - shown_per_kind).c_str());
+        }
     }
     std::fprintf(out, "%s: %s, %s\n", name,
                  errors == 0 ? "no errors" : count_of(errors, "error").c_str(),

@@ -7,5 +7,6 @@
 // Reads the already-opened map `file` (as open_map returned it; this closes it), prints the
 // board as the game reads it, its dot count and the findings to `out`, one finding per line
 // starting "error:" or "warning:". `name` is how the findings name the file.
-// Returns the exit status: 1 when there is an error, else 0.
-int check_map(std::FILE* file, const char* name, std::FILE* out);
+// `quiet` leaves out the board and its dot count. Returns the exit status: 1 when there is an
+// error, else 0.
+int check_map(std::FILE* file, const char* name, std::FILE* out, bool quiet = false);
