@@ -15,7 +15,7 @@ constexpr int usage_error = 2;
 
 void print_usage(std::FILE* out) {
     std::fputs("Usage: dotmaze [MAP]\n"
-               "       dotmaze --check [MAP]\n"
+               "       dotmaze --check [--quiet] [MAP...]\n"
                "       dotmaze -h | --help\n"
                "       dotmaze --version\n",
                out);
@@ -29,9 +29,10 @@ void print_help() {
         "MAP is the map file to play; without one, \"mapa.txt\" in the current directory.\n"
         "\n"
         "Options:\n"
-        "      --check    check MAP for its author: show the board as the game reads it and\n"
-        "                 what is wrong with it; status 1 on an error, such as a dot\n"
-        "                 the player can never reach\n"
+        "      --check    check each MAP for its author: show the board as the game\n"
+        "                 reads it and what is wrong with it; status 1 on an error in\n"
+        "                 any, such as a dot the player can never reach\n"
+        "      --quiet    with --check: the findings and the summary only, no board\n"
         "  -h, --help     show this help and exit\n"
         "      --version  print the version and exit\n"
         "      --         end the options, for a MAP whose name starts with \"-\"\n"
@@ -84,13 +85,14 @@ int close_stdout(int status) {
 } // namespace
 
 static int run(int argc, char** argv) {
-    enum { opt_version = 256, opt_check };
+    enum { opt_version = 256, opt_check, opt_quiet };
     static const option options[] = {{"help", no_argument, nullptr, 'h'},
                                      {"version", no_argument, nullptr, opt_version},
                                      {"check", no_argument, nullptr, opt_check},
+                                     {"quiet", no_argument, nullptr, opt_quiet},
                                      {nullptr, 0, nullptr, 0}};
     opterr = 0; // our own words for a usage error, the same on every system
-    bool check = false;
+    bool check = false, quiet = false;
     for (int opt, before = optind; (opt = getopt_long(argc, argv, "h", options, nullptr)) != -1;
          before = optind) {
         switch (opt) {
@@ -103,23 +105,41 @@ static int run(int argc, char** argv) {
         case opt_check:
             check = true;
             break;
+        case opt_quiet:
+            quiet = true;
+            break;
         default:
             // Inside a group getopt has not moved on to the next argument.
             report_bad_option(optind > before ? argv[optind - 1] : nullptr, options);
             return usage_fault();
         }
     }
+    if (quiet && !check) {
+        std::fputs("dotmaze: --quiet goes with --check\n", stderr);
+        return usage_fault();
+    }
+    // Each map on its own: one that cannot be opened is reported, and the others still checked.
+    if (check) {
+        int status = 0;
+        for (int i = optind; i == optind || i < argc; ++i) {
+            const char* map_name = i < argc ? argv[i] : nullptr;
+            std::fflush(stdout); // a refusal goes to stderr: keep it in its place among the maps
+            std::FILE* map = open_map_or_report(map_name);
+            if (!quiet && i > optind) std::fputc('\n', stdout);
+            if (map == nullptr) {
+                status = 1;
+                continue;
+            }
+            if (check_map(map, map_name != nullptr ? map_name : map_file_name, stdout, quiet) != 0)
+                status = 1;
+        }
+        return status;
+    }
     if (argc - optind > 1) {
         std::fprintf(stderr, "dotmaze: one map at a time, but %d were given\n", argc - optind);
         return usage_fault();
     }
     const char* map_name = optind < argc ? argv[optind] : nullptr;
-
-    if (check) {
-        std::FILE* map = open_map_or_report(map_name);
-        if (map == nullptr) return 1;
-        return check_map(map, map_name != nullptr ? map_name : map_file_name, stdout);
-    }
 
     static Game game; // about 11 KB, kept off the stack
     int status = run_game(game, map_name);
