@@ -1,6 +1,7 @@
 // The map checker against small crafted maps, one for each thing a map author must hear about.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -178,4 +179,73 @@ TEST(MapCheck, MobsOnWallsAndAnEmptyBoardWarn) {
                   "warning: test.txt: the patroller's round (columns 1 to 11, rows 3 to 5) "
                   "crosses walls at (6, 5): it walks through them, and its A stays drawn there",
                   "warning: test.txt: no dots: the first key wins the game"}));
+}
+
+// One row per finding: the map, the exit status, the number of finding lines, and the one that
+// names the cause: where (a line, a column or a cell) and its key words.
+TEST(MapCheck, EachFindingNamesItsCauseOnce) {
+    auto edit = [](auto change) {
+        auto board = board_with_a_dot();
+        change(board);
+        return map_text(board);
+    };
+    using Board = std::vector<std::string>;
+    std::string small; // a 20 by 20 map
+    for (int y = 0; y < 20; ++y)
+        small += y % 19 == 0 ? std::string(20, 'X') + "\n" : "X" + std::string(18, ' ') + "X\n";
+    std::string crs = map_text(board_with_a_dot());
+    std::replace(crs.begin(), crs.end(), '\n', '\r');
+    struct Row {
+        std::string map;
+        int status;
+        std::size_t findings;
+        const char* where;
+        const char* words;
+    } rows[] = {
+        {edit([](Board& b) { set_cell(b, 1, 1, '.'); }), 1, 1,
+         "test.txt:", "dot on the player's starting cell (1, 1)"},
+        {edit([](Board& b) {
+             b[1] = "X.X" + b[1].substr(3);
+             b[2][1] = 'X';
+         }),
+         1, 2, "test.txt:", "(1, 1), and a wall on every side"},
+        {edit([](Board& b) { b.insert(b.begin() + 9, ""); }), 0, 3,
+         "line 10:", "an empty line: the lines after it move up a row"},
+        {edit([](Board& b) { b[9] += "  "; }), 0, 2,
+         "line 10:", "2 trailing spaces, invisible in an editor, make it 34 cells"},
+        {"\xEF\xBB\xBF" + map_text(board_with_a_dot()), 1, 7,
+         "line 1, column 1:", "byte-order mark"},
+        {crs, 1, 5, "test.txt:", "CR line ends"},
+        {edit([](Board& b) { b[9].replace(7, 1, "\xC3\xA9"); }), 0, 4,
+         "line 10, column 8:", "'\xC3\xA9' is 2 bytes in UTF-8"},
+        {small, 0, 5, "line 1:", "20 of 20 lines are 20 cells long, not 32 (lines 1 to 20)"},
+        {std::string(300, '\x01') + "\n" + std::string(300, '\xFE'), 0, 3, "test.txt:", "not text"},
+        {edit([](Board& b) {
+             for (int i = 0; i < 26; ++i) set_cell(b, 7, i + 2, static_cast<char>('a' + i));
+         }),
+         0, 11, "test.txt:", "16 more characters"},
+        // A lone CR is a cell like any other byte; it ends no line.
+        {edit([](Board& b) { b[5][14] = '\r'; }), 0, 0, "", ""},
+        // Nothing of line 33 reaches the board: no later row slips.
+        {edit([](Board& b) {
+             b[31].pop_back();
+             b.push_back("after");
+         }),
+         0, 3, "line 32:", "31 cells, not 32: the rest of its row is open floor"},
+    };
+    for (const Row& row : rows) {
+        Checked c = check(row.map);
+        EXPECT_EQ(c.status, row.status) << c.text;
+        EXPECT_EQ(c.findings.size(), row.findings) << c.text;
+        if (row.findings == 0) continue;
+        auto named = std::count_if(c.findings.begin(), c.findings.end(), [&](const std::string& f) {
+            return f.find(row.words) != std::string::npos;
+        });
+        EXPECT_EQ(named, 1) << row.words << "\n" << c.text;
+        auto place = std::find_if(c.findings.begin(), c.findings.end(), [&](const std::string& f) {
+            return f.find(std::string(" ") + row.where + " ") != std::string::npos &&
+                   f.find(row.words) != std::string::npos;
+        });
+        EXPECT_TRUE(place != c.findings.end()) << row.where << " " << row.words << "\n" << c.text;
+    }
 }

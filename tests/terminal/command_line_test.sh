@@ -86,6 +86,13 @@ run_plain --check # mapa.txt in the current directory
 assert_status 1
 grep -q '^error: .*(20, 20)' "$WORK/out" || fail "--check did not name the walled-off dot"
 pass "--check: a good map passes, a missing one is refused, a walled-off dot is an error"
+run_plain --check --quiet "$MAPS_DIR/mapa.txt" mapa.txt nowhere.txt
+assert_status 1
+grep -q 'dots$' "$WORK/out" && fail "--quiet printed a board: $(<"$WORK/out")"
+[ "$(grep -c ': no errors, no warnings$\|^mapa.txt: 1 error' "$WORK/out")" = 2 ] ||
+    fail "--check of several maps: $(<"$WORK/out")"
+grep -q '"nowhere.txt"' "$WORK/err" || fail "--check of several maps, one missing: $(<"$WORK/err")"
+pass "--check --quiet of several maps: findings and a summary for each, status 1 for one error"
 
 # ---- a map named on the command line -------------------------------------------------------
 
