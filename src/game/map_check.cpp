@@ -74,10 +74,25 @@ std::string slip(long by) {
                by < 0 ? " left" : " right");
 }
 
+// "2 trailing spaces", "3 trailing spaces and tabs".
+std::string trailing_words(const Finding& f) {
+    if (f.spaces + f.tabs + f.crs == 1)
+        return count_of(f.trailing, f.spaces ? "trailing space"
+                                    : f.tabs ? "trailing tab"
+                                             : "trailing CR");
+    std::string kinds;
+    for (auto [there, name] : {std::pair{f.spaces, "spaces"}, {f.tabs, "tabs"}, {f.crs, "CRs"}})
+        if (there) kinds += cat(kinds.empty() ? "" : " and ", name);
+    return cat(num(f.trailing), " trailing ", kinds);
+}
+
+// What fixes trailing bytes: a CR needs other line ends, the rest only deleting.
+const char* trailing_fix(const Finding& f) {
+    return f.crs ? "save the file with LF or CR LF line ends" : "delete them";
+}
+
 std::string line_length(const Finding& f) {
-    std::string trailing = f.spaces && f.tabs
-                               ? cat(num(f.trailing), " trailing spaces and tabs")
-                               : count_of(f.trailing, f.spaces ? "trailing space" : "trailing tab");
+    std::string trailing = trailing_words(f);
     std::string size = cat(count_of(f.cells, "cell"), ", not 32");
     std::string what = f.trailing == 0 ? size
                        : f.cells - f.trailing == board_size
@@ -140,13 +155,12 @@ std::string wording(const Finding& f) {
                        line_list(f.lines),
                        "): is the file double-spaced? Each empty line moves the lines after it "
                        "up a row; delete them");
-        if (f.spaces)
-            return cat(num(f.count), " of ", num(f.of), " lines end in ",
-                       count_of(f.cells - board_size, "trailing space"),
+        if (f.trailing > 0)
+            return cat(num(f.count), " of ", num(f.of), " lines end in ", trailing_words(f),
                        ", invisible in an editor, that make them ", count_of(f.cells, "cell"),
                        " long, not 32 (lines ", line_list(f.lines),
                        "): each slips the lines after it ", count_of(f.cells - board_size, "cell"),
-                       " right; delete them");
+                       " right; ", trailing_fix(f));
         return cat(num(f.count), " of ", num(f.of), " lines are ", count_of(f.cells, "cell"),
                    " long, not 32 (lines ", line_list(f.lines),
                    "): is this a map of another size? The board is 32 by 32");

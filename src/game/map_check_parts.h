@@ -50,13 +50,13 @@ struct Finding {
     long of = 0;               // out of how many, for a summary
     long cells = 0;            // a line's length in cells
     long trailing = 0;         // of them, spaces and tabs at the end of the line
-    bool tabs = false, spaces = false; // what the trailing ones are
-    bool at_end = false;               // nothing of the file after this line reaches the board
-    std::string character{};           // a character as the file holds it
-    std::vector<long> lines{};         // the lines a summary is about
-    std::vector<Place> places{};       // the first few places a summary is about
-    std::vector<Cell> cells_at{};      // the board's cells it is about
-    Cell low{}, high{};                // a box on the board
+    bool spaces = false, tabs = false, crs = false; // what the trailing ones are
+    bool at_end = false;          // nothing of the file after this line reaches the board
+    std::string character{};      // a character as the file holds it
+    std::vector<long> lines{};    // the lines a summary is about
+    std::vector<Place> places{};  // the first few places a summary is about
+    std::vector<Cell> cells_at{}; // the board's cells it is about
+    Cell low{}, high{};           // a box on the board
 };
 
 bool is_error(Kind kind);

@@ -155,33 +155,36 @@ void check_lengths(const Text& t, long lines, bool first_told, std::vector<Findi
         Finding f{.kind = Kind::line_length, .line = n + 1, .at_end = at_end};
         // The byte-order mark has a finding of its own.
         f.cells = static_cast<long>(line.size()) - (n == 0 && t.bom ? 3 : 0);
-        // Trailing spaces and tabs are named when they are what makes the line too long.
-        for (auto c = line.rbegin(); c != line.rend() && (*c == ' ' || *c == '\t'); ++c) {
+        // What an editor does not show at the end of a line (spaces, tabs, the CR of a CR CR LF)
+        // is named when it is what makes the line too long.
+        for (auto c = line.rbegin(); c != line.rend() && (*c == ' ' || *c == '\t' || *c == '\r');
+             ++c) {
             if (++f.trailing > f.cells - board_size) break;
-            (*c == ' ' ? f.spaces : f.tabs) = true;
+            (*c == ' ' ? f.spaces : *c == '\t' ? f.tabs : f.crs) = true;
         }
-        if (f.trailing > f.cells - board_size) f.trailing = 0, f.spaces = f.tabs = false;
+        if (f.trailing > f.cells - board_size) f.trailing = 0, f.spaces = f.tabs = f.crs = false;
         if (f.cells != board_size && !(n == 0 && first_told)) wrong.push_back(f);
     }
 
     // An empty line counts as one of 0 cells here.
     std::map<long, long> by_length;
     for (const Finding& f : wrong) ++by_length[f.cells];
-    Finding alike{.kind = Kind::lengths_alike, .of = lines, .spaces = true};
+    Finding alike{.kind = Kind::lengths_alike, .of = lines};
+    bool trailing = true; // whether what an editor does not show makes every one too long
     for (auto [cells, count] : by_length)
         if (count > alike.count) alike.count = count, alike.cells = cells;
     bool summed = alike.count >= 3 && 2 * alike.count >= lines;
     for (const Finding& f : wrong) {
         if (summed && f.cells == alike.cells) {
             alike.lines.push_back(f.line);
-            // Whether trailing spaces make every one of them too long.
-            alike.spaces =
-                alike.spaces && f.spaces && !f.tabs && f.cells - f.trailing == board_size;
+            trailing = trailing && f.trailing > 0 && f.cells - f.trailing == board_size;
+            alike.spaces |= f.spaces, alike.tabs |= f.tabs, alike.crs |= f.crs;
         } else
             found.push_back(f);
     }
     if (summed) {
         alike.line = alike.lines[0];
+        alike.trailing = trailing ? alike.cells - board_size : 0;
         found.push_back(alike);
     }
 }
