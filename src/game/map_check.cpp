@@ -1,7 +1,9 @@
 #include "game/map_check.h"
 
 #include <cstring>
+#include <iterator>
 #include <string>
+#include <utility>
 
 #include "game/map_check_parts.h"
 #include "game/map_reader.h"

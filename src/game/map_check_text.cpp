@@ -97,7 +97,7 @@ long check_characters(const Text& t, long lines, std::vector<Finding>& found, lo
         for (long column = 1; i < line.size(); ++column) {
             auto c = static_cast<unsigned char>(line[i]);
             long size = c >= 0x80 ? std::max(utf8_length(line, i), 1L) : 1;
-            bool text = c == '\t' || (c >= ' ' && c != 0x7F && (c < 0x80 || size > 1));
+            bool text = c == '\t' || c == '\r' || (c >= ' ' && c != 0x7F && (c < 0x80 || size > 1));
             scanned += size;
             if (!text) {
                 ++junk;
