@@ -28,10 +28,12 @@ struct Text {
 Text text_of(std::FILE* file) {
     Text t;
     TextFile in{file};
-    for (int c; (c = text_getc(in)) != EOF;) t.bytes += static_cast<char>(c);
+    // Bounded as the reader is, should the file have grown since it was opened.
+    for (int c; t.bytes.size() <= max_map_bytes && (c = text_getc(in)) != EOF;)
+        t.bytes += static_cast<char>(c);
     if (in.at_ctrl_z) {
         t.ctrl_z = true;
-        while (std::getc(file) != EOF) ++t.after_ctrl_z;
+        while (t.after_ctrl_z <= max_map_bytes && std::getc(file) != EOF) ++t.after_ctrl_z;
     }
     long size = static_cast<long>(t.bytes.size());
     for (long start = 0, i = 0; i <= size; ++i)
