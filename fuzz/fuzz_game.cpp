@@ -28,6 +28,7 @@
 #include "game/map_check.h"
 #include "game/player.h"
 #include "game/startup.h"
+#include "test_support.h"
 
 namespace {
 

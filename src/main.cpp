@@ -1,8 +1,9 @@
-// The entry: the command line read, then a map played.
+// The entry: the command line read, then the maps played.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <getopt.h>
+#include <vector>
 
 #include "console/platform.h"
 #include "game/game.h"
@@ -14,7 +15,7 @@ namespace {
 constexpr int usage_error = 2;
 
 void print_usage(std::FILE* out) {
-    std::fputs("Usage: dotmaze [MAP]\n"
+    std::fputs("Usage: dotmaze [MAP]...\n"
                "       dotmaze --check [--quiet] [MAP...]\n"
                "       dotmaze -h | --help\n"
                "       dotmaze --version\n",
@@ -27,6 +28,7 @@ void print_help() {
         "\n"
         "Eat every dot on the board while three pursuers hunt you. You have three lives.\n"
         "MAP is the map file to play; without one, \"mapa.txt\" in the current directory.\n"
+        "Several maps are played in turn as levels, the lives left carried to the next.\n"
         "\n"
         "Options:\n"
         "      --check    check each MAP for its author: show the board as the game\n"
@@ -42,8 +44,9 @@ void print_help() {
         "  Escape                                quit at once\n"
         "\n"
         "The game needs a terminal of at least 80 columns by 41 rows.\n"
-        "The maps that come with the game are in %s\n",
-        shipped_maps_dir());
+        "The maps that come with the game are in %s\n"
+        "To play them all as levels: dotmaze %s/*.txt\n",
+        shipped_maps_dir(), shipped_maps_dir());
 #ifndef _WIN32 // no job control, and no manual, in a Windows console
     std::fputs("Ctrl-Z pauses the game and gives the terminal back; \"fg\" goes on with it.\n"
                "More in \"man dotmaze\".\n",
@@ -135,14 +138,9 @@ static int run(int argc, char** argv) {
         }
         return status;
     }
-    if (argc - optind > 1) {
-        std::fprintf(stderr, "dotmaze: one map at a time, but %d were given\n", argc - optind);
-        return usage_fault();
-    }
-    const char* map_name = optind < argc ? argv[optind] : nullptr;
 
     static Game game; // about 11 KB, kept off the stack
-    int status = run_game(game, map_name);
+    int status = run_game(game, std::vector<const char*>(argv + optind, argv + argc));
     console_farewell();
     return status;
 }

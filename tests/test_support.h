@@ -21,6 +21,9 @@ std::filesystem::path new_temp_dir(const std::string& prefix);
 // A read-only stream holding exactly `bytes`, as the map reader gets it.
 std::FILE* file_with(const std::string& bytes);
 
+// The start of a game of one map, as a run makes it, straight from the open map file.
+void start_game(Game& g, std::FILE* map);
+
 // Resets the fake console and starts a game on `map_bytes`. The game is a static, so a test
 // holds at most one at a time.
 Game& start_on(const std::string& map_bytes);

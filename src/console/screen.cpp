@@ -6,6 +6,7 @@ constexpr int panel_top = 33, panel_bottom = 39;
 constexpr int panel_left = 2, panel_right = 69;
 constexpr int label_row = 34, readout_row = 35;
 constexpr int score_col = 3, slash_col = 6, max_col = 7, lives_col = 14;
+constexpr int map_label_row = 0, map_label_col = screen_cols - map_label_cols;
 
 void write_text(Screen& kursor, int row, int col, const char* text) {
     for (; *text != '\0' && col < screen_cols; ++text, ++col)
@@ -44,4 +45,11 @@ void write_score_readout(Screen& kursor, int score, int max) {
 
 void write_lives_readout(Screen& kursor, int lives) {
     kursor[readout_row][lives_col] = static_cast<unsigned char>('0' + lives);
+}
+
+void write_map_label(Screen& kursor, const char* label) {
+    for (int col = map_label_col; *label != '\0' && col < screen_cols; ++label, ++col) {
+        auto c = static_cast<unsigned char>(*label);
+        kursor[map_label_row][col] = c >= 0x20 && c < 0x7F ? c : '?';
+    }
 }

@@ -1,13 +1,86 @@
 #include "game/game.h"
 
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <system_error>
 
 #include "console/platform.h"
+#include "console/screen.h"
 #include "game/loop.h"
 #include "game/map_reader.h"
+#include "game/player.h"
 #include "game/startup.h"
+
+namespace {
+
+constexpr int next_map_wait_ms = 2000;
+constexpr int next_map_poll_ms = 40;
+
+// Every map of a game is read here, before the terminal is taken.
+bool read_board_or_report(const char* map_name, Board& board) {
+    std::FILE* map = open_map_or_report(map_name);
+    if (map == nullptr) return false;
+    std::memset(&board, 0, sizeof board);
+    read_map(board.cells, map);
+    return true;
+}
+
+// The map as the player knows it: its file name without the folders.
+const char* base_name(const char* path) {
+    const char* base = path;
+    for (const char* at = path; *at != '\0'; ++at)
+        if (*at == '/' || *at == '\\') base = at + 1;
+    return base;
+}
+
+// "corridors.txt  2/5", the name cut short where it would push the place out of sight.
+void make_map_label(char (&label)[map_label_cols + 1], const char* map_name, int number,
+                    int count) {
+    char place[32];
+    int place_length = std::snprintf(place, sizeof place, "  %d/%d", number, count);
+    std::snprintf(label, sizeof label, "%.*s%s", map_label_cols - place_length, base_name(map_name),
+                  place);
+}
+
+// Reads every key waiting; true when one of them is Escape.
+bool escape_among_waiting_keys() {
+    bool escape = false;
+    while (key_waiting()) escape = (read_key() & 0xFF) == key_escape || escape;
+    return escape;
+}
+
+// Under the "Well done!" of a map won: what comes next, for about two seconds or until a key.
+// Keys typed before these words showed do not answer them, but an Escape among them, like
+// one typed now, ends the game: then this returns false.
+bool announce_next_map(const char* map_name, int number, int count) {
+    char line[512];
+    std::snprintf(line, sizeof line, "\nNext: %s (%d of %d)", base_name(map_name), number, count);
+    print_text(line);
+    if (escape_among_waiting_keys()) return false;
+    for (std::int64_t shown = clock_ms(); clock_ms() - shown < next_map_wait_ms;) {
+        if (key_waiting()) return !escape_among_waiting_keys();
+        sleep_ms(next_map_poll_ms);
+    }
+    return true;
+}
+
+// The maps in turn, the lives left on each map won carried to the next. Returns the ending
+// of the game: a game over or an Escape on any map, or the last map won.
+Ending play_maps(Game& g, const std::vector<const char*>& names, const std::vector<Board>& boards) {
+    int count = static_cast<int>(boards.size());
+    int lives = starting_lives;
+    for (int i = 0;; ++i) {
+        char label[map_label_cols + 1] = "";
+        if (count > 1) make_map_label(label, names[i], i + 1, count);
+        MapResult result = play_map(g, boards[i], lives, label);
+        if (result.ending != Ending::won || i + 1 == count) return result.ending;
+        if (!announce_next_map(names[i + 1], i + 2, count)) return Ending::escape;
+        lives = result.lives;
+    }
+}
+
+} // namespace
 
 const char* game_version() {
     return DOTMAZE_VERSION;
@@ -41,19 +114,31 @@ std::FILE* open_map_or_report(const char* map_name) {
     return nullptr;
 }
 
+MapResult play_map(Game& g, const Board& board, int lives, const char* label) {
+    start_game(g, board, lives, label);
+    std::int64_t began = g.start;
+    Ending ending = run_loop(g);
+    return {ending, g.lives, g.score, g.max, clock_ms() - began};
+}
+
 int run_game(Game& g, const char* map_name) {
-    // The map first: a missing map should leave the terminal untouched.
-    std::FILE* map = open_map_or_report(map_name);
-    if (map == nullptr) return 1;
+    return run_game(g, std::vector<const char*>{map_name});
+}
+
+int run_game(Game& g, const std::vector<const char*>& map_names) {
+    std::vector<const char*> names = map_names;
+    if (names.empty()) names.push_back(nullptr);
+    // The maps first: a missing one should leave the terminal untouched.
+    std::vector<Board> boards(names.size());
+    for (std::size_t i = 0; i < names.size(); ++i)
+        if (!read_board_or_report(names[i], boards[i])) return 1;
     char why[256];
     if (!console_open(why, sizeof why)) {
-        std::fclose(map);
         std::fprintf(stderr, "dotmaze: %s\n", why);
         return 1;
     }
 
-    start_game(g, map);
-    Ending ending = run_loop(g);
+    Ending ending = play_maps(g, names, boards);
     console_close();
 
     // Where closing brought back the terminal's own screen, the ending's words went with the

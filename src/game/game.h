@@ -1,14 +1,30 @@
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
+#include <vector>
 
 #include "game/state.h"
 
-// The whole run: the map opened, the terminal taken, the game played, the terminal given
-// back. `map_name` is the map file to play, or nullptr for "mapa.txt" in the current
-// directory. Returns the process's exit status: 0 for every ending, 1 when the game could not
-// start (the reason is on stderr).
+// The whole run: every map read, the terminal taken, the maps played in turn, the terminal
+// given back. `map_names` are the map files in the order to play them; none means "mapa.txt"
+// in the current directory. Returns the process's exit status: 0 for every ending, 1 when the
+// game could not start (the reason is on stderr).
+int run_game(Game& g, const std::vector<const char*>& map_names);
+// A game of the one map `map_name` (nullptr: "mapa.txt" in the current directory).
 int run_game(Game& g, const char* map_name);
+
+// What the play of one map came to.
+struct MapResult {
+    Ending ending; // won, game_over or escape
+    int lives;     // left at the end
+    int dots_eaten, dots;
+    std::int64_t play_ms; // on the game's clock, from the first frame to the ending's last word
+};
+
+// One map of a game, from its start-up with the `lives` the player brings to its ending.
+// `label` names the map and its place right of the board; empty in a game of one map.
+MapResult play_map(Game& g, const Board& board, int lives, const char* label);
 
 // Opens a map for play or for a check, or says on stderr why it cannot and returns nullptr.
 // nullptr for `map_name` means "mapa.txt" in the current directory.

@@ -4,7 +4,6 @@
 
 #include "console/platform.h"
 #include "console/screen.h"
-#include "game/map_reader.h"
 
 void reset_mob2_memory(Game& g) {
     for (int row = 0; row < board_size; ++row)
@@ -12,17 +11,16 @@ void reset_mob2_memory(Game& g) {
     g.mob2_map[start_y][start_x] = wall;
 }
 
-void start_game(Game& g, std::FILE* map) {
+void start_game(Game& g, const Board& board, int lives, const char* label) {
     seed_random();
     hidecursor();
-    std::memset(g.mapa, 0, sizeof g.mapa);
-    read_map(g.mapa, map);
+    std::memcpy(g.mapa, board.cells, sizeof g.mapa);
 
     g.x = start_x;
     g.y = start_y;
     g.score = 0;
     g.max = 0;
-    g.lives = 3;
+    g.lives = lives;
     g.mob1_x = mob1_start_x;
     g.mob1_y = mob1_start_y;
     g.mob2_x = mob2_start_x;
@@ -41,6 +39,7 @@ void start_game(Game& g, std::FILE* map) {
     std::memset(g.mob2_map, 0, sizeof g.mob2_map);
     reset_mob2_memory(g);
     write_labels(g.kursor);
+    write_map_label(g.kursor, label);
 
     for (int row = 0; row < board_size; ++row)
         for (int col = 0; col < board_size; ++col) {

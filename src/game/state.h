@@ -9,6 +9,7 @@ constexpr int map_rows = board_size + 1; // a spare row takes what the reader st
 constexpr int screen_rows = 40;
 constexpr int screen_cols = 80;
 constexpr int tick_ms = 200;
+constexpr int starting_lives = 3;
 
 constexpr unsigned char wall = 'X';
 constexpr unsigned char dot = '.';
@@ -23,6 +24,12 @@ constexpr int mob2_start_x = 1, mob2_start_y = 29;
 constexpr int mob3_start_x = 29, mob3_start_y = 29;
 // Mobs 2 and 3 never enter the player's starting row, so a player sent back there is safe.
 constexpr int closed_row = 1;
+
+// A board as read from its map file. Every map of a game is read before the first is played,
+// so each waits in one of these until its turn.
+struct Board {
+    unsigned char cells[map_rows][board_size];
+};
 
 struct Game {
     unsigned char mapa[map_rows][board_size];

@@ -42,14 +42,14 @@ while IFS='|' read -r args reason; do
     run_plain $args
     assert_status 2
     [ "$(head -n 1 "$WORK/err")" = "dotmaze: $reason" ] || fail "'$args' said: $(<"$WORK/err")"
-    [ "$(sed -n '2p' "$WORK/err")" = "Usage: dotmaze [MAP]" ] || fail "'$args': no usage after"
+    [ "$(sed -n '2p' "$WORK/err")" = "Usage: dotmaze [MAP]..." ] || fail "'$args': no usage after"
     [ -s "$WORK/out" ] && fail "'$args' wrote to stdout: $(<"$WORK/out")"
 done <<'END'
 --bogus|unknown option --bogus
 -x|unknown option -x
 --check -xy|unknown option -x
 --help=foo|option --help takes no argument
-one.txt two.txt|one map at a time, but 2 were given
+--check one.txt two.txt|one map at a time, but 2 were given
 END
 pass "a usage error: status 2, our reason naming the option as typed, then the usage on stderr"
 
