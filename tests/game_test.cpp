@@ -114,3 +114,30 @@ TEST_F(Run, AConsoleWithOneScreenShowsTheEndingOnce) {
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(fake::console.printed, std::vector<std::string>{"Well done!"});
 }
+
+TEST_F(Run, SeveralMapsArePlayedInTurnWithTheLivesLeft) {
+    auto board = walled_board();
+    set_cell(board, 2, 1, '.');
+    std::ofstream("a.txt", std::ios::binary) << map_text(board);
+    set_cell(board, 10, 10, 'X');
+    std::ofstream("b.txt", std::ios::binary) << map_text(board);
+    std::deque<fake::Key> downs; // into the mobs' way, again and again: a game over
+    for (int t = 100; t < 100'000; t += 500) downs.push_back({t, key_down});
+    struct {
+        std::string words, seen; // the map's name and cell (10, 10), and the lives shown last
+        std::deque<fake::Key> keys;
+    } cases[] = {{"Well done!\n", "bX2", {{100, key_down}, {600, key_down}, {9000, key_right}}},
+                 {"GAME OVER!\n", "a 0", downs},
+                 {"", "bX3", {{100, key_right}, {5000, key_escape}}}};
+    for (const auto& c : cases) {
+        fake::reset();
+        fake::console.keys = c.keys;
+        fake::press(key_right, 20000); // wins the second map
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(run_game(game, {"a.txt", "b.txt"}), 0);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.words);
+        const fake::Frame& f = fake::last_frame();
+        EXPECT_EQ(std::string({char(f[33]), char(game.mapa[10][10]), char(f[35 * 80 + 14])}),
+                  c.seen);
+    }
+}

@@ -1,11 +1,9 @@
 #include "test_support.h"
 
-#include <cstring>
 #include <random>
 #include <stdexcept>
 
 #include "game/loop.h"
-#include "game/map_reader.h"
 #include "game/startup.h"
 
 std::vector<std::string> walled_board() {
@@ -39,13 +37,6 @@ std::FILE* file_with(const std::string& bytes) {
     std::fwrite(bytes.data(), 1, bytes.size(), file);
     std::rewind(file);
     return file;
-}
-
-void start_game(Game& g, std::FILE* map) {
-    static Board board;
-    std::memset(&board, 0, sizeof board);
-    read_map(board.cells, map);
-    start_game(g, board, starting_lives, "");
 }
 
 Game& start_on(const std::string& map_bytes) {

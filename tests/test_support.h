@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fake_platform.h"
+#include "game/startup.h"
 #include "game/state.h"
 
 // 32 rows of 32 cells: wall all round, open floor inside, no dots. Edit it with set_cell.
@@ -21,8 +22,12 @@ std::filesystem::path new_temp_dir(const std::string& prefix);
 // A read-only stream holding exactly `bytes`, as the map reader gets it.
 std::FILE* file_with(const std::string& bytes);
 
-// The start of a game of one map, as a run makes it, straight from the open map file.
-void start_game(Game& g, std::FILE* map);
+// A game of one map started, as a run starts it, from the open map file.
+inline void start_game(Game& g, std::FILE* map) {
+    static Board board;
+    read_board(board, map);
+    start_game(g, board, starting_lives, "");
+}
 
 // Resets the fake console and starts a game on `map_bytes`. The game is a static, so a test
 // holds at most one at a time.

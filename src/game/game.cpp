@@ -1,6 +1,5 @@
 #include "game/game.h"
 
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -16,15 +15,6 @@ namespace {
 
 constexpr int next_map_wait_ms = 2000;
 constexpr int next_map_poll_ms = 40;
-
-// Every map of a game is read here, before the terminal is taken.
-bool read_board_or_report(const char* map_name, Board& board) {
-    std::FILE* map = open_map_or_report(map_name);
-    if (map == nullptr) return false;
-    std::memset(&board, 0, sizeof board);
-    read_map(board.cells, map);
-    return true;
-}
 
 // The map as the player knows it: its file name without the folders.
 const char* base_name(const char* path) {
@@ -130,8 +120,11 @@ int run_game(Game& g, const std::vector<const char*>& map_names) {
     if (names.empty()) names.push_back(nullptr);
     // The maps first: a missing one should leave the terminal untouched.
     std::vector<Board> boards(names.size());
-    for (std::size_t i = 0; i < names.size(); ++i)
-        if (!read_board_or_report(names[i], boards[i])) return 1;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        std::FILE* map = open_map_or_report(names[i]);
+        if (map == nullptr) return 1;
+        read_board(boards[i], map);
+    }
     char why[256];
     if (!console_open(why, sizeof why)) {
         std::fprintf(stderr, "dotmaze: %s\n", why);

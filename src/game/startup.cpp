@@ -4,11 +4,17 @@
 
 #include "console/platform.h"
 #include "console/screen.h"
+#include "game/map_reader.h"
 
 void reset_mob2_memory(Game& g) {
     for (int row = 0; row < board_size; ++row)
         for (int col = 0; col < board_size; ++col) g.mob2_map[row][col] = g.mapa[row][col];
     g.mob2_map[start_y][start_x] = wall;
+}
+
+void read_board(Board& board, std::FILE* map) {
+    std::memset(&board, 0, sizeof board);
+    read_map(board.cells, map);
 }
 
 void start_game(Game& g, const Board& board, int lives, const char* label) {

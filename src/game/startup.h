@@ -1,6 +1,11 @@
 #pragma once
 
+#include <cstdio>
+
 #include "game/state.h"
+
+// Reads a map's board from the open map file, and closes it.
+void read_board(Board& board, std::FILE* map);
 
 // Everything between a map's board, read beforehand, and the first pass of the loop: the
 // layers and the screen buffer built, `label` written right of the board (empty in a game of

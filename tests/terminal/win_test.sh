@@ -54,3 +54,17 @@ screen_contains SCORE && fail "the panel is still showing after the game"
 screen_contains "$SHADE" && fail "the board is still showing after the game"
 [ -s "$WORK/err" ] && fail "the game wrote to stderr: $(<"$WORK/err")"
 pass "\"Well done!\" stays on the terminal"
+
+# Two one-dot maps as levels: a right arrow wins each, and the second ends as one map would.
+map_set 3 1 ' '
+map_write
+rm -f "$WORK/status"
+start_game 80x45 "$(printf '%q' "$GAME") mapa.txt mapa.txt 2>err"
+wait_for_text_at 33 0 "mapa.txt  1/2"
+send_keys Right
+wait_for_text_at 33 0 "mapa.txt  2/2" 5
+send_keys Right
+wait_for_exit 5
+assert_status 0
+shows_at 0 0 "Well done!" || fail "no \"Well done!\" after the second map"
+pass "two maps won in turn end with \"Well done!\" and status 0"
