@@ -226,7 +226,7 @@ std::string more_of(Kind kind, long n) {
     return cat(num(n), " more ", what, ", not shown");
 }
 
-void print_board(const Board& mapa, long dots, const char* name, std::FILE* out) {
+void print_board(const Grid& mapa, long dots, const char* name, std::FILE* out) {
     std::fprintf(out, "%s as the game reads it, columns x and rows y from 0:\n", name);
     std::fprintf(out, "    ");
     // Tens over columns 10, 20 and 30.

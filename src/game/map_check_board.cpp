@@ -15,13 +15,13 @@
 
 namespace {
 
-bool wall_at(const Board& mapa, int x, int y) {
+bool wall_at(const Grid& mapa, int x, int y) {
     return mapa[y][x] == wall;
 }
 
 // Every cell the player can walk to from the start. The start counts even when it is a wall:
 // the player stands there all the same.
-void mark_reachable(const Board& mapa, bool (&reached)[board_size][board_size]) {
+void mark_reachable(const Grid& mapa, bool (&reached)[board_size][board_size]) {
     std::vector<Cell> todo = {{start_x, start_y}};
     reached[start_y][start_x] = true;
     while (!todo.empty()) {
@@ -38,7 +38,7 @@ void mark_reachable(const Board& mapa, bool (&reached)[board_size][board_size]) 
 }
 
 // Returns the number of dots, all of which the game counts.
-long check_dots(const Board& mapa, std::vector<Finding>& found) {
+long check_dots(const Grid& mapa, std::vector<Finding>& found) {
     if (wall_at(mapa, start_x, start_y)) found.push_back({.kind = Kind::start_is_wall});
 
     bool reached[board_size][board_size] = {};
@@ -66,7 +66,7 @@ long check_dots(const Board& mapa, std::vector<Finding>& found) {
     return dots;
 }
 
-void check_layout(const Board& mapa, std::vector<Finding>& found) {
+void check_layout(const Grid& mapa, std::vector<Finding>& found) {
     Finding border{.kind = Kind::open_border};
     for (int y = 0; y < board_size; ++y)
         for (int x = 0; x < board_size; ++x) {
@@ -99,7 +99,7 @@ void check_layout(const Board& mapa, std::vector<Finding>& found) {
 
 } // namespace
 
-void check_board(const Board& mapa, std::vector<Finding>& found) {
+void check_board(const Grid& mapa, std::vector<Finding>& found) {
     long dots = check_dots(mapa, found);
     check_layout(mapa, found);
     if (dots == 0) found.push_back({.kind = Kind::no_dots});

@@ -66,5 +66,5 @@ bool is_error(Kind kind);
 void check_text(std::FILE* file, std::vector<Finding>& findings);
 
 // What is wrong with the board the game read.
-using Board = unsigned char[map_rows][board_size];
-void check_board(const Board& mapa, std::vector<Finding>& findings);
+using Grid = unsigned char[map_rows][board_size];
+void check_board(const Grid& mapa, std::vector<Finding>& findings);

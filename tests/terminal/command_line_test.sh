@@ -49,7 +49,7 @@ done <<'END'
 -x|unknown option -x
 --check -xy|unknown option -x
 --help=foo|option --help takes no argument
---check one.txt two.txt|one map at a time, but 2 were given
+--quiet x.txt|--quiet goes with --check
 END
 pass "a usage error: status 2, our reason naming the option as typed, then the usage on stderr"
 
