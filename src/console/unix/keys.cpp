@@ -1,0 +1,142 @@
+// The Unix console's keyboard: curses' keys turned into the codes the game reads, queued in
+// the order typed, except that a lone Escape goes ahead of them all.
+#include "console/platform.h"
+#include "console/unix/terminal.h"
+
+#define NCURSES_WIDECHAR 1
+#include <curses.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+using namespace unix_tty;
+
+namespace {
+
+constexpr int arrow_prefix = 0xE0;
+
+// Keys read from curses and not yet handed to the game, in the order typed: a byte each, or
+// an arrow as arrow_key plus its second code. As large as the kernel's own input buffer;
+// whatever does not fit waits there, unread.
+constexpr int escape_key = 27;
+constexpr int arrow_key = 0x100;
+constexpr int queue_size = 4096;
+unsigned short queued[queue_size];
+int queue_head = 0, queue_count = 0;
+bool escape_queued = false; // a lone Escape was among the keys read: it is handed over next
+int second_code = -1;       // an arrow's second code, owed to the next read
+
+// End-of-file or a hang-up on the keyboard: the terminal is gone, though no SIGHUP came (it
+// was not the controlling terminal, say). curses reports it as no key; the terminal says which.
+bool keyboard_gone() {
+    pollfd in{STDIN_FILENO, POLLIN, 0};
+    if (poll(&in, 1, 0) != 1) return false;
+    if ((in.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) return true;
+    int waiting = 0;
+    return ioctl(STDIN_FILENO, FIONREAD, &waiting) != 0 || waiting == 0;
+}
+
+// An escape byte that curses could not match to a key: the rest of a sequence (or an Alt
+// chord) follows at once, a lone Escape does not. Sequences and Alt chords are swallowed whole
+// so that nothing but a real Escape key ever quits; but another Escape, or a key curses has
+// already decoded (an arrow, a resize), is a key of its own: it is pushed back, and the first
+// Escape counts. An arrow key's own sequence can arrive here too: the terminal sends ESC [ A or
+// ESC O A by its keypad mode, and curses switches that mode back on only at its first read
+// after a start or a resume. Returns the key to queue, or -1 for none.
+int after_escape() {
+    int next = getch();
+    if (next == ERR) return escape_key;
+    if (next == escape_key || next > 0xFF) {
+        ungetch(next);
+        return escape_key;
+    }
+    if (next != '[' && next != 'O') return -1;
+    int c, parameters = 0;
+    while ((c = getch()) != ERR && c >= 0x20 && c <= 0x3F) ++parameters;
+    if (parameters > 0) return -1;
+    switch (c) {
+    case 'A':
+        return arrow_key + 0x48;
+    case 'B':
+        return arrow_key + 0x50;
+    case 'C':
+        return arrow_key + 0x4D;
+    case 'D':
+        return arrow_key + 0x4B;
+    default:
+        return -1;
+    }
+}
+
+// Turns one curses key into the key to queue, or -1 when it gives the game none.
+int translate_key(int ch) {
+    switch (ch) {
+    case KEY_UP:
+        return arrow_key + 0x48;
+    case KEY_DOWN:
+        return arrow_key + 0x50;
+    case KEY_LEFT:
+        return arrow_key + 0x4B;
+    case KEY_RIGHT:
+        return arrow_key + 0x4D;
+    case KEY_RESIZE:
+        repaint_all();
+        return -1;
+    case escape_key:
+        return after_escape();
+    default:
+        return ch >= 0 && ch <= 0xFF ? ch : -1; // function keys and the like do nothing
+    }
+}
+
+// Moves all the keyboard has sent into the queue, as far as it fits. A lone Escape ends the
+// game at once, so reading stops there: nothing after it matters.
+void take_keys() {
+    while (!escape_queued && queue_count < queue_size) {
+        int ch = getch();
+        if (ch == ERR) {
+            if (keyboard_gone()) hang_up();
+            return;
+        }
+        int key = translate_key(ch);
+        if (key == escape_key)
+            escape_queued = true;
+        else if (key >= 0)
+            queued[(queue_head + queue_count++) % queue_size] = static_cast<unsigned short>(key);
+    }
+}
+
+} // namespace
+
+void unix_tty::forget_keys() {
+    queue_head = queue_count = 0;
+    escape_queued = false;
+    second_code = -1;
+}
+
+bool key_waiting() {
+    act_on_signals();
+    if (second_code >= 0) return true;
+    take_keys();
+    quit_if_signalled();
+    return escape_queued || queue_count > 0;
+}
+
+int read_key() {
+    if (second_code >= 0) {
+        int code = second_code;
+        second_code = -1;
+        return code;
+    }
+    if (!key_waiting()) return 0;
+    if (escape_queued) {
+        escape_queued = false;
+        return escape_key;
+    }
+    int key = queued[queue_head];
+    queue_head = (queue_head + 1) % queue_size;
+    --queue_count;
+    if (key < arrow_key) return key;
+    second_code = key - arrow_key;
+    return arrow_prefix;
+}

@@ -1,0 +1,181 @@
+// The Unix console's signals and clock: quit signals end the game only after it has given the
+// terminal back, a stop gives the terminal back while stopped, and the clock leaves out the
+// time spent stopped.
+#include "console/platform.h"
+#include "console/unix/terminal.h"
+
+#define NCURSES_WIDECHAR 1
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <curses.h>
+#include <initializer_list>
+#include <poll.h>
+#include <term.h>
+#include <termios.h>
+#include <unistd.h>
+
+using namespace unix_tty;
+
+namespace {
+
+volatile std::sig_atomic_t quit_signal = 0;
+volatile std::sig_atomic_t stop_asked = 0;
+std::int64_t stopped_ms = 0; // time spent stopped by Ctrl-Z, left out of the game's clock
+
+// For a quit signal that cannot wait: the line settings found at the start, and what takes
+// the terminal off the game's screen.
+termios found_modes{};
+bool found_modes_saved = false;
+char leave_sequence[64];
+int leave_length = 0;
+
+std::int64_t monotonic_ms() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+const std::int64_t process_start_ms = monotonic_ms();
+
+// A quit signal sets a flag; the game notices it at its next sleep or key test (within one
+// pass), gives the terminal back, and then dies of the signal as it would have. A second one
+// before that means the first could not be acted on (a write held up by a stopped terminal,
+// say): it ends the process at once, putting back what it safely can.
+void on_quit_signal(int sig) {
+    if (quit_signal == 0) {
+        quit_signal = sig;
+        return;
+    }
+    if (found_modes_saved && tcgetpgrp(STDOUT_FILENO) == getpgrp()) {
+        pollfd out{STDOUT_FILENO, POLLOUT, 0};
+        if (leave_length > 0 && poll(&out, 1, 0) == 1 && (out.revents & POLLOUT) != 0)
+            (void)!write(STDOUT_FILENO, leave_sequence, static_cast<std::size_t>(leave_length));
+        tcsetattr(STDOUT_FILENO, TCSANOW, &found_modes);
+    }
+    struct sigaction fall {};
+    fall.sa_handler = SIG_DFL;
+    sigemptyset(&fall.sa_mask);
+    sigaction(sig, &fall, nullptr);
+    sigset_t mask;
+    sigemptyset(&mask);
+    sigaddset(&mask, sig);
+    sigprocmask(SIG_UNBLOCK, &mask, nullptr);
+    raise(sig);
+    _exit(128 + sig);
+}
+
+void on_stop_signal(int) {
+    stop_asked = 1;
+}
+
+// Ctrl-Z: gives the terminal back, stops, and on waking takes it again with a full repaint,
+// all outside signal context. Waking may come with an order to quit (`kill %1` sends SIGTERM,
+// then SIGCONT): the terminal is the shell's by then and is left alone. The stop itself is
+// SIGTSTP's default action rather than SIGSTOP, so that in an orphaned process group, where
+// no shell could ever resume the game, the kernel drops it and the game goes on.
+void stop_if_asked() {
+    if (stop_asked == 0) return;
+    stop_asked = 0;
+    bool was_open = in_curses;
+    if (was_open) {
+        in_curses = false;
+        endwin();
+    }
+    struct sigaction fall {};
+    struct sigaction ours {};
+    fall.sa_handler = SIG_DFL;
+    sigemptyset(&fall.sa_mask);
+    std::int64_t stopped_at = monotonic_ms();
+    sigaction(SIGTSTP, &fall, &ours);
+    raise(SIGTSTP);
+    sigaction(SIGTSTP, &ours, nullptr);
+    stopped_ms += monotonic_ms() - stopped_at;
+    if (quit_signal != 0 || !was_open) return;
+    in_curses = true;
+    // Settings changed while stopped are the ones to give back; but in the background they
+    // are the shell's line editor's, not the user's.
+    if (tcgetpgrp(STDOUT_FILENO) == getpgrp()) {
+        def_shell_mode();
+        tcgetattr(STDOUT_FILENO, &found_modes);
+    }
+    repaint_all();
+    refresh();
+}
+
+} // namespace
+
+// ---- signals -------------------------------------------------------------------------------
+
+void unix_tty::quit_if_signalled() {
+    int sig = quit_signal;
+    if (sig == 0) return;
+    console_close();
+    // A lost terminal counts as SIGHUP even where SIGHUP is ignored: then just its status.
+    struct sigaction now {};
+    if (sigaction(sig, nullptr, &now) == 0 && now.sa_handler != SIG_IGN) {
+        std::signal(sig, SIG_DFL);
+        std::raise(sig);
+    }
+    std::_Exit(128 + sig);
+}
+
+void unix_tty::hang_up() {
+    if (quit_signal == 0) quit_signal = SIGHUP;
+}
+
+// Ours before curses starts, so curses leaves them alone. A signal that whoever started the
+// game ignores (nohup, a shell without job control) stays ignored.
+void unix_tty::catch_signals() {
+    found_modes_saved = tcgetattr(STDOUT_FILENO, &found_modes) == 0;
+    struct sigaction action {};
+    struct sigaction found {};
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0; // no SA_RESTART: a sleep must wake up and notice the flag
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP}) {
+        if (sigaction(sig, nullptr, &found) == 0 && found.sa_handler == SIG_IGN) continue;
+        action.sa_handler = sig == SIGTSTP ? on_stop_signal : on_quit_signal;
+        sigaction(sig, &action, nullptr);
+    }
+}
+
+void unix_tty::act_on_signals() {
+    quit_if_signalled();
+    stop_if_asked();
+    quit_if_signalled();
+}
+
+void unix_tty::save_leave_sequence() {
+    leave_length = 0;
+    for (const char* name : {"sgr0", "cnorm", "rmcup"}) {
+        const char* cap = tigetstr(name);
+        if (cap == nullptr || cap == reinterpret_cast<char*>(-1) || std::strstr(cap, "$<"))
+            continue; // absent, or with delays only curses knows how to pad
+        int length = static_cast<int>(std::strlen(cap));
+        if (leave_length + length > static_cast<int>(sizeof leave_sequence)) break;
+        std::memcpy(leave_sequence + leave_length, cap, static_cast<std::size_t>(length));
+        leave_length += length;
+    }
+}
+
+// ---- time and chance -----------------------------------------------------------------------
+
+std::int64_t clock_ms() {
+    return monotonic_ms() - process_start_ms - stopped_ms;
+}
+
+void sleep_ms(int ms) {
+    timespec left{ms / 1000, (ms % 1000) * 1000000L};
+    while (nanosleep(&left, &left) != 0 && errno == EINTR) act_on_signals();
+    act_on_signals();
+}
+
+void seed_random() {
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+}
+
+int random_number() {
+    return std::rand() % 32768;
+}

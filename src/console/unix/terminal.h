@@ -1,0 +1,31 @@
+// What the three parts of the Unix console share, and nothing outside this folder sees:
+// screen.cpp takes the terminal over through curses and draws, keys.cpp reads the keyboard,
+// signals.cpp acts on stops and quits and keeps the clock that leaves stopped time out.
+#pragma once
+
+namespace unix_tty {
+
+// ---- screen.cpp ----------------------------------------------------------------------------
+
+extern bool in_curses; // the game's screen is on the terminal
+// After a resize or a resume the terminal's picture can't be trusted: send everything again.
+void repaint_all();
+
+// ---- keys.cpp ------------------------------------------------------------------------------
+
+void forget_keys();
+
+// ---- signals.cpp ---------------------------------------------------------------------------
+
+// Notes the line settings found, then takes the quit and stop signals; before curses starts.
+void catch_signals();
+// What endwin would send to leave the game's screen, kept for a signal handler to send.
+void save_leave_sequence();
+// Acts on any quit or stop asked for since the last call: gives the terminal back and dies,
+// or stops and on waking takes the terminal back.
+void act_on_signals();
+void quit_if_signalled();
+// The keyboard is gone: quit as on a hang-up, unless another quit came first.
+void hang_up();
+
+} // namespace unix_tty
