@@ -2,20 +2,49 @@
 //
 // The console already speaks most of the game's language: code page 437 draws byte 176 as the
 // light-shade block, and a key event carries the scan code the game steers by. The real work
-// here is in three places. The window is made large enough for the game, when the screen
-// allows it, so that a player need not find the console's layout settings. The keys are read
-// from the console's input buffer directly, so that an Escape queued behind other keys can be
-// seen and handed over first. And the console gets back its code page, its cursor, its buffer
-// size and its window however the game ends: normally, through exit, or by Ctrl-C, Ctrl-Break
-// or the window being closed.
+// is in three places. The window is made large enough for the game, when the screen allows
+// it, so that a player need not find the console's layout settings. The keys are read from
+// the console's input buffer directly (keys.cpp), so that an Escape queued behind other keys
+// can be seen and handed over first. And the console gets back its code page, its cursor, its
+// buffer size and its window however the game ends: normally, through exit, or by Ctrl-C,
+// Ctrl-Break or the window being closed.
+#include "console/windows/console.h"
 #include "console/platform.h"
-
-#include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+
+namespace win_console {
+
+HANDLE console_in = INVALID_HANDLE_VALUE;
+bool quit_by_escape = false;
+
+HANDLE open_keyboard() {
+    return CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                       nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
+bool is_modifier_or_lock(WORD key) {
+    switch (key) {
+    case VK_SHIFT:
+    case VK_CONTROL:
+    case VK_MENU:
+    case VK_LWIN:
+    case VK_RWIN:
+    case VK_CAPITAL:
+    case VK_NUMLOCK:
+    case VK_SCROLL:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace win_console
+
+using namespace win_console;
 
 namespace {
 
@@ -24,10 +53,8 @@ const SHORT least_height = 41; // the playfield's 40 rows, then one for the clos
 const SHORT buffer_rows = 40, buffer_cols = 80;
 const SHORT words_row = 40;
 const UINT code_page_with_shade = 437;
-const unsigned char escape = 27;
 
 HANDLE console_out = INVALID_HANDLE_VALUE;
-HANDLE console_in = INVALID_HANDLE_VALUE;
 // Where the window showed the buffer when the game began. A console that has scrolled has
 // its window further down the buffer, and drawing at the buffer's own top would not be seen.
 SHORT window_left = 0, window_top = 0;
@@ -45,8 +72,6 @@ SHORT width_before = 0, height_before = 0;
 // halfway through a change nor let a change slip in after it has put them back.
 CRITICAL_SECTION console_lock;
 bool console_is_ours = false;
-// Set when the player quit with Escape: then the player wants the window gone at once.
-bool quit_by_escape = false;
 
 const ULONGLONG ticks_at_start = GetTickCount64();
 
@@ -125,105 +150,6 @@ void put_size_back() {
     SHORT top = std::max<SHORT>(now.srWindow.Top, static_cast<SHORT>(cursor.Y - height_before + 1));
     show_window(now.srWindow.Left, top, width_before, height_before, buffer_before);
     SetConsoleScreenBufferSize(console_out, buffer_before);
-}
-
-// ---- keys ----------------------------------------------------------------------------------
-
-// The codes of the key being handed over, as _getch gives them: one for a character, two (a
-// prefix and the scan code) for a key without one; a key held down may stand for several.
-unsigned char codes[2];
-int code_count = 0, next_code = 0, repeats_left = 0;
-
-bool have_code() {
-    return next_code < code_count || repeats_left > 0;
-}
-
-bool is_modifier_or_lock(WORD key) {
-    switch (key) {
-    case VK_SHIFT:
-    case VK_CONTROL:
-    case VK_MENU:
-    case VK_LWIN:
-    case VK_RWIN:
-    case VK_CAPITAL:
-    case VK_NUMLOCK:
-    case VK_SCROLL:
-        return true;
-    default:
-        return false;
-    }
-}
-
-// The codes _getch gives for a key event: the character; or for a key without one, the prefix
-// (0xE0 for the grey keys, 0 for the keypad's) and the scan code, so that both kinds of arrow
-// give 0x48, 0x50, 0x4B or 0x4D second. Key releases, modifiers alone, Alt chords and keys
-// without a character held with Ctrl or Alt give nothing: they mean nothing to the game.
-int key_codes(const INPUT_RECORD& event, unsigned char* out) {
-    if (event.EventType != KEY_EVENT) return 0; // focus, mouse, menu, buffer size
-    const KEY_EVENT_RECORD& key = event.Event.KeyEvent;
-    if (!key.bKeyDown || is_modifier_or_lock(key.wVirtualKeyCode)) return 0;
-    DWORD alt = key.dwControlKeyState & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED);
-    DWORD ctrl = key.dwControlKeyState & (LEFT_CTRL_PRESSED | RIGHT_CTRL_PRESSED);
-    auto character = static_cast<unsigned char>(key.uChar.AsciiChar);
-    if (character != 0) {
-        if (alt && !ctrl) return 0; // Alt with a letter (Ctrl with Alt is AltGr: a character)
-        out[0] = character;
-        return 1;
-    }
-    if (alt || ctrl) return 0;
-    out[0] = (key.dwControlKeyState & ENHANCED_KEY) ? 0xE0 : 0;
-    out[1] = static_cast<unsigned char>(key.wVirtualScanCode);
-    return 2;
-}
-
-bool is_escape(const INPUT_RECORD& event) {
-    return event.EventType == KEY_EVENT && event.Event.KeyEvent.bKeyDown &&
-           static_cast<unsigned char>(event.Event.KeyEvent.uChar.AsciiChar) == escape;
-}
-
-// Escape quits at once, so one anywhere in the input buffer goes ahead of the keys typed
-// before it: those are dropped with it (the game ends on it), the keys after it stay for
-// whatever runs next in this console.
-bool take_queued_escape() {
-    // A key held down repeats some 30 times a second: this is two minutes of it.
-    static INPUT_RECORD queued[4096];
-    const DWORD room = sizeof queued / sizeof queued[0];
-    DWORD count = 0;
-    if (!GetNumberOfConsoleInputEvents(console_in, &count) || count == 0) return false;
-    if (!PeekConsoleInputA(console_in, queued, std::min(count, room), &count)) return false;
-    for (DWORD i = 0; i < count; ++i) {
-        if (!is_escape(queued[i])) continue;
-        DWORD read = 0;
-        ReadConsoleInputA(console_in, queued, i + 1, &read);
-        codes[0] = escape;
-        code_count = 1;
-        next_code = 0;
-        repeats_left = 0;
-        return true;
-    }
-    return false;
-}
-
-// Reads events off the front of the input buffer until one gives codes; false when the
-// buffer runs out first.
-bool take_next_key() {
-    INPUT_RECORD event;
-    DWORD count = 0, read = 0;
-    while (GetNumberOfConsoleInputEvents(console_in, &count) && count > 0) {
-        if (!ReadConsoleInputA(console_in, &event, 1, &read) || read == 0) return false;
-        code_count = key_codes(event, codes);
-        if (code_count == 0) continue;
-        next_code = 0;
-        repeats_left = std::max<int>(event.Event.KeyEvent.wRepeatCount, 1) - 1;
-        return true;
-    }
-    return false;
-}
-
-// The keyboard is the console's whatever standard input is, as it is for conio's _getch.
-HANDLE open_keyboard() {
-    return CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                       nullptr, OPEN_EXISTING, 0, nullptr);
 }
 
 // With the lock held.
@@ -363,24 +289,6 @@ void print_text(const char* text) {
 void ring_bell() {
     std::printf("%s", "\a");
     std::fflush(stdout);
-}
-
-// ---- keyboard ------------------------------------------------------------------------------
-
-bool key_waiting() {
-    if (console_in == INVALID_HANDLE_VALUE) return false;
-    return take_queued_escape() || have_code() || take_next_key();
-}
-
-int read_key() {
-    if (!have_code() && !key_waiting()) return 0;
-    if (next_code == code_count) {
-        next_code = 0;
-        --repeats_left;
-    }
-    int code = codes[next_code++];
-    if (code == escape) quit_by_escape = true;
-    return code;
 }
 
 // ---- time and chance -----------------------------------------------------------------------
