@@ -47,8 +47,8 @@ int read_key();
 
 // ---- time and chance -----------------------------------------------------------------------
 
-// Milliseconds since the process started, less any time it spent stopped (Ctrl-Z), from a
-// clock that never goes back.
+// Milliseconds since the process started, less any time it spent stopped (Ctrl-Z) or waiting
+// in the background to be brought back, from a clock that never goes back.
 std::int64_t clock_ms();
 void sleep_ms(int ms);
 // Seeds the generator from the current time in seconds.

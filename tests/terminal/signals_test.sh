@@ -19,9 +19,9 @@ map_write
 
 # The job shell: starts the game (its pid in game.pid, its stderr in err); each time the job
 # stops, records the line settings as they are while it is stopped in stopped.N, then waits
-# for the test to create resume.N before it runs `fg` (or, when resume.N names a signal,
-# `kill -SIG %1` as a user ends a stopped job). Its exit status is the game's. No loop around
-# `fg`: bash leaves the loop it is in when the job it waits for stops.
+# for the test to create resume.N and runs the job commands in it, as a user would type them
+# (`fg`, `bg`, `kill %1`). Its exit status is the game's. No loop around `fg`: bash leaves
+# the loop it is in when the job it waits for stops.
 cat >"$WORK/jobs.sh" <<EOF
 ulimit -c 0 # SIGQUIT would dump core
 set -m
@@ -34,13 +34,7 @@ after_stop() {
     stops=\$((stops + 1))
     stty -g >stopped.tmp && mv stopped.tmp stopped.\$stops
     until [ -e resume.\$stops ]; do sleep 0.05; done
-    if [ -s resume.\$stops ]; then # a signal to end the job with, as a user would
-        kill -\$(<resume.\$stops) %1
-        wait -f %1
-        rc=\$?
-        return 1
-    fi
-    fg >/dev/null
+    eval "\$(<resume.\$stops)" >/dev/null
     rc=\$?
 }
 after_stop && after_stop && after_stop
@@ -48,6 +42,11 @@ exit \$rc
 EOF
 
 GAME_PID=""
+
+# job_do N COMMANDS: what the job shell runs after the job's Nth stop.
+job_do() {
+    echo "$2" >"$WORK/resume.tmp" && mv "$WORK/resume.tmp" "$WORK/resume.$1"
+}
 
 # A test that fails while the game is stopped must not leave it behind.
 kill_leftover_game() {
@@ -61,7 +60,7 @@ start_job() {
     kill_leftover_game
     GAME_PID=""
     stop_session
-    rm -f "$WORK"/{status,before,after,err,game.pid,stopped-jobs} \
+    rm -f "$WORK"/{status,before,after,err,game.pid,stopped-jobs,fg} \
         "$WORK"/stopped.* "$WORK"/resume.*
     # The job shell's stderr stays on the terminal: bash takes it for the terminal whose
     # foreground it hands to its jobs. tmux starts the pane with SIGTTIN and SIGTTOU ignored,
@@ -82,16 +81,19 @@ assert_game_screen_gone() {
 
 # ---- signals that end the game -------------------------------------------------------------
 
-for case in INT:130 TERM:143 HUP:129 QUIT:131; do
-    sig=${case%:*}
+# Dying of the signal, not merely exiting with its status, is what the job shell then reports
+# on the terminal by the signal's name (for all but SIGINT, which it leaves unsaid).
+for case in INT:130: TERM:143:Terminated HUP:129:Hangup QUIT:131:Quit; do
+    IFS=: read -r sig status death <<<"$case"
     start_job
     kill -"$sig" "$GAME_PID" || fail "could not send SIG$sig to the game"
     wait_for_exit 5
-    assert_status "${case#*:}"
+    assert_status "$status"
+    [ -z "$death" ] || screen_contains "$death" || fail "the game did not die of SIG$sig"
     assert_terminal_restored
     assert_game_screen_gone "after SIG$sig"
     [ -s "$WORK/err" ] && fail "the game wrote to stderr on SIG$sig: $(<"$WORK/err")"
-    pass "SIG$sig: terminal given back, then the game dies of the signal (status ${case#*:})"
+    pass "SIG$sig: terminal given back, then the game dies of the signal (status $status)"
 done
 
 start_job
@@ -132,12 +134,13 @@ check_stopped() {
     assert_game_screen_gone "while stopped by $how"
 }
 
-# resume N PLAYER_COL PLAYER_ROW: `fg`, and the whole game screen comes back. The pane had the
-# shell's screen meanwhile, and the game's screen starts blank when it is switched back to:
-# nothing but a full repaint shows all of it.
+# resume N PLAYER_COL PLAYER_ROW [FILE]: `fg` (or creates FILE, that the job shell waits for
+# before its `fg`), and the whole game screen comes back. The pane had the shell's screen
+# meanwhile, and the game's screen starts blank when it is switched back to: nothing but a
+# full repaint shows all of it.
 resume() {
     local n=$1
-    : >"$WORK/resume.$n"
+    if [ -n "${4:-}" ]; then : >"$WORK/$4"; else job_do "$n" fg; fi
     wait_for_game_screen 10 "$2" "$3" "the whole game screen back after fg"
     [ "$(process_state)" != T ] || fail "the game is still stopped after fg"
     [ "$(pane_format '#{cursor_flag}')" = 0 ] || fail "the cursor shows after fg"
@@ -173,11 +176,16 @@ check_stopped 1 "Ctrl-Z"
 stopped_ms=$(now_ms)
 pass "Ctrl-Z: the game stops with the terminal as it was before it"
 
-# The time stopped does not count: after `fg` mob 1 walks on from where it was, at its pace,
-# and does not run through the 12 steps it missed, one a frame.
+# `bg` wakes it in the background, where it must neither take the terminal (that would stop
+# it again) nor play on. The time stopped or in the background does not count: after `fg`
+# mob 1 walks on from where it was, at its pace, and does not run through the 12 steps it
+# missed, one a frame.
+job_do 1 'bg; until [ -e fg ]; do sleep 0.05; done; fg'
 sleep 2.4
+[[ $(process_state) == [RS] ]] || fail "after bg the game is '$(process_state)', not running"
+assert_game_screen_gone "after bg"
 resumed_ms=$(now_ms)
-resume 1 1 1
+resume 1 1 1 fg
 sleep 1.5
 wait_until 5 "mob 1 on its round" patroller_phase
 due=$((($(now_ms) - before_ms - (resumed_ms - stopped_ms) + 100) / 200))
@@ -211,19 +219,20 @@ game_gone() {
     [ -z "$state" ] || [ "$state" = Z ]
 }
 
-# A stopped game ended from the shell (`kill %1` sends the signal and then SIGCONT) ends, and
-# does not stop again for want of the terminal. (Which status bash then reports for the job
-# depends on how its own bookkeeping races the kill; the signal tests above check the status.)
-for sig in TERM HUP; do
+# A stopped game ended from the shell (`kill %1` sends the signal and then SIGCONT), also
+# after `bg`, ends, and does not stop again for want of the terminal. (Which status bash then
+# reports for the job depends on how its own bookkeeping races the kill; the signal tests
+# above check the status.)
+for how in "kill -TERM %1" "kill -HUP %1" "bg; sleep 1; kill %1"; do
     start_job
     send_keys C-z
     check_stopped 1 "Ctrl-Z"
-    echo "$sig" >"$WORK/resume.tmp" && mv "$WORK/resume.tmp" "$WORK/resume.1"
-    wait_until 5 "the game ended by kill -$sig %1" game_gone
+    job_do 1 "$how; wait -f %1"
+    wait_until 5 "the game ended by $how" game_gone
     wait_for_exit 5
     assert_terminal_restored
-    assert_game_screen_gone "after kill -$sig %1"
-    pass "kill -$sig %1 ends the stopped game, terminal as before"
+    assert_game_screen_gone "after $how"
+    pass "$how ends the stopped game, terminal as before"
 done
 
 # ---- flow control --------------------------------------------------------------------------

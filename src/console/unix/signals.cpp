@@ -21,16 +21,23 @@ using namespace unix_tty;
 
 namespace {
 
-volatile std::sig_atomic_t quit_signal = 0;
-volatile std::sig_atomic_t stop_asked = 0;
-std::int64_t stopped_ms = 0; // time spent stopped by Ctrl-Z, left out of the game's clock
-
-// For a quit signal that cannot wait: the line settings found at the start, and what takes
-// the terminal off the game's screen.
-termios found_modes{};
-bool found_modes_saved = false;
-char leave_sequence[64];
-int leave_length = 0;
+// Everything about quits and stops, in one place. The handlers only note what was asked;
+// act_on_signals alone acts on it, outside signal context, at the game's next sleep or key test.
+struct Signals {
+    volatile std::sig_atomic_t quit = 0; // the quit signal to die of, or 0
+    volatile std::sig_atomic_t stop_asked = 0;
+    // Stopped, or resumed but not yet in the foreground: the game waits, its clock too.
+    volatile std::sig_atomic_t paused = 0;
+    bool take_back = false; // the game's screen was on when it stopped: put it back on resume
+    std::int64_t paused_at_ms = 0;
+    std::int64_t stopped_ms = 0; // all the time paused, left out of the game's clock
+    // For a quit signal that cannot wait: the line settings found at the start, and what
+    // takes the terminal off the game's screen.
+    termios found_modes{};
+    bool found_modes_saved = false;
+    char leave_sequence[64]{};
+    int leave_length = 0;
+} signals;
 
 std::int64_t monotonic_ms() {
     timespec now{};
@@ -45,15 +52,16 @@ const std::int64_t process_start_ms = monotonic_ms();
 // before that means the first could not be acted on (a write held up by a stopped terminal,
 // say): it ends the process at once, putting back what it safely can.
 void on_quit_signal(int sig) {
-    if (quit_signal == 0) {
-        quit_signal = sig;
+    if (signals.quit == 0) {
+        signals.quit = sig;
         return;
     }
-    if (found_modes_saved && tcgetpgrp(STDOUT_FILENO) == getpgrp()) {
+    if (signals.found_modes_saved && signals.paused == 0 && tcgetpgrp(STDOUT_FILENO) == getpgrp()) {
         pollfd out{STDOUT_FILENO, POLLOUT, 0};
-        if (leave_length > 0 && poll(&out, 1, 0) == 1 && (out.revents & POLLOUT) != 0)
-            (void)!write(STDOUT_FILENO, leave_sequence, static_cast<std::size_t>(leave_length));
-        tcsetattr(STDOUT_FILENO, TCSANOW, &found_modes);
+        if (signals.leave_length > 0 && poll(&out, 1, 0) == 1 && (out.revents & POLLOUT) != 0)
+            (void)!write(STDOUT_FILENO, signals.leave_sequence,
+                         static_cast<std::size_t>(signals.leave_length));
+        tcsetattr(STDOUT_FILENO, TCSANOW, &signals.found_modes);
     }
     struct sigaction fall {};
     fall.sa_handler = SIG_DFL;
@@ -68,19 +76,20 @@ void on_quit_signal(int sig) {
 }
 
 void on_stop_signal(int) {
-    stop_asked = 1;
+    signals.stop_asked = 1;
 }
 
-// Ctrl-Z: gives the terminal back, stops, and on waking takes it again with a full repaint,
-// all outside signal context. Waking may come with an order to quit (`kill %1` sends SIGTERM,
-// then SIGCONT): the terminal is the shell's by then and is left alone. The stop itself is
+// Ctrl-Z: gives the terminal back and stops, outside signal context. The stop itself is
 // SIGTSTP's default action rather than SIGSTOP, so that in an orphaned process group, where
 // no shell could ever resume the game, the kernel drops it and the game goes on.
-void stop_if_asked() {
-    if (stop_asked == 0) return;
-    stop_asked = 0;
-    bool was_open = in_curses;
-    if (was_open) {
+void stop() {
+    signals.stop_asked = 0;
+    if (signals.paused == 0) {
+        signals.paused = 1;
+        signals.paused_at_ms = monotonic_ms();
+        signals.take_back = in_curses;
+    }
+    if (in_curses) {
         in_curses = false;
         endwin();
     }
@@ -88,21 +97,29 @@ void stop_if_asked() {
     struct sigaction ours {};
     fall.sa_handler = SIG_DFL;
     sigemptyset(&fall.sa_mask);
-    std::int64_t stopped_at = monotonic_ms();
     sigaction(SIGTSTP, &fall, &ours);
     raise(SIGTSTP);
     sigaction(SIGTSTP, &ours, nullptr);
-    stopped_ms += monotonic_ms() - stopped_at;
-    if (quit_signal != 0 || !was_open) return;
-    in_curses = true;
-    // Settings changed while stopped are the ones to give back; but in the background they
-    // are the shell's line editor's, not the user's.
-    if (tcgetpgrp(STDOUT_FILENO) == getpgrp()) {
+}
+
+// The one way back from a stop. Woken in the background (`bg`), the game must not touch the
+// terminal: any curses call that sets it would stop the game again, and a `kill %1` would then
+// find it stopped. So it takes the terminal back, with a full repaint, only once it is in the
+// foreground again, and until then its clock stands still. False while it must go on waiting.
+bool resume() {
+    if (signals.take_back) {
+        pid_t owner = tcgetpgrp(STDOUT_FILENO);
+        if (owner != -1 && owner != getpgrp()) return false;
+        in_curses = true;
+        // Settings changed while stopped are the ones to give back.
         def_shell_mode();
-        tcgetattr(STDOUT_FILENO, &found_modes);
+        tcgetattr(STDOUT_FILENO, &signals.found_modes);
+        repaint_all();
+        refresh();
     }
-    repaint_all();
-    refresh();
+    signals.stopped_ms += monotonic_ms() - signals.paused_at_ms;
+    signals.paused = 0;
+    return true;
 }
 
 } // namespace
@@ -110,7 +127,7 @@ void stop_if_asked() {
 // ---- signals -------------------------------------------------------------------------------
 
 void unix_tty::quit_if_signalled() {
-    int sig = quit_signal;
+    int sig = signals.quit;
     if (sig == 0) return;
     console_close();
     // A lost terminal counts as SIGHUP even where SIGHUP is ignored: then just its status.
@@ -123,13 +140,13 @@ void unix_tty::quit_if_signalled() {
 }
 
 void unix_tty::hang_up() {
-    if (quit_signal == 0) quit_signal = SIGHUP;
+    if (signals.quit == 0) signals.quit = SIGHUP;
 }
 
 // Ours before curses starts, so curses leaves them alone. A signal that whoever started the
 // game ignores (nohup, a shell without job control) stays ignored.
 void unix_tty::catch_signals() {
-    found_modes_saved = tcgetattr(STDOUT_FILENO, &found_modes) == 0;
+    signals.found_modes_saved = tcgetattr(STDOUT_FILENO, &signals.found_modes) == 0;
     struct sigaction action {};
     struct sigaction found {};
     sigemptyset(&action.sa_mask);
@@ -141,29 +158,40 @@ void unix_tty::catch_signals() {
     }
 }
 
+// A quit comes first, also while paused: `kill %1` sends SIGTERM, then SIGCONT, and the
+// terminal is the shell's by then, so it is left alone.
 void unix_tty::act_on_signals() {
-    quit_if_signalled();
-    stop_if_asked();
-    quit_if_signalled();
+    for (;;) {
+        quit_if_signalled();
+        if (signals.stop_asked != 0)
+            stop();
+        else if (signals.paused == 0 || resume())
+            return;
+        else {
+            timespec nap{0, 50 * 1000000L}; // cut short by any signal
+            nanosleep(&nap, nullptr);
+        }
+    }
 }
 
 void unix_tty::save_leave_sequence() {
-    leave_length = 0;
+    signals.leave_length = 0;
     for (const char* name : {"sgr0", "cnorm", "rmcup"}) {
         const char* cap = tigetstr(name);
         if (cap == nullptr || cap == reinterpret_cast<char*>(-1) || std::strstr(cap, "$<"))
             continue; // absent, or with delays only curses knows how to pad
         int length = static_cast<int>(std::strlen(cap));
-        if (leave_length + length > static_cast<int>(sizeof leave_sequence)) break;
-        std::memcpy(leave_sequence + leave_length, cap, static_cast<std::size_t>(length));
-        leave_length += length;
+        if (signals.leave_length + length > static_cast<int>(sizeof signals.leave_sequence)) break;
+        std::memcpy(signals.leave_sequence + signals.leave_length, cap,
+                    static_cast<std::size_t>(length));
+        signals.leave_length += length;
     }
 }
 
 // ---- time and chance -----------------------------------------------------------------------
 
 std::int64_t clock_ms() {
-    return monotonic_ms() - process_start_ms - stopped_ms;
+    return monotonic_ms() - process_start_ms - signals.stopped_ms;
 }
 
 void sleep_ms(int ms) {
