@@ -319,14 +319,15 @@ wait_for_exit() {
     capture || fail "could not read the pane after the game ended"
 }
 
-# The terminal is as the game found it: same line settings, cursor shown, and the normal
-# screen back in place of the alternate one.
+# The terminal is as the game found it: same line settings, cursor shown, keypad in normal
+# mode, and the normal screen back in place of the alternate one.
 assert_terminal_restored() {
     [ -s "$WORK/before" ] && [ -s "$WORK/after" ] || fail "stty -g was not recorded"
     cmp -s "$WORK/before" "$WORK/after" ||
         fail "stty settings changed: before '$(<"$WORK/before")' after '$(<"$WORK/after")'"
     [ "$(pane_format '#{alternate_on}')" = 0 ] || fail "the alternate screen is still on"
     [ "$(pane_format '#{cursor_flag}')" = 1 ] || fail "the cursor was left hidden"
+    [ "$(pane_format '#{keypad_cursor_flag}#{keypad_flag}')" = 00 ] || fail "keypad left on"
 }
 
 assert_status() {

@@ -259,15 +259,28 @@ assert_status 143
 cmp -s "$WORK/before" "$WORK/after" || fail "line settings not restored after a second SIGTERM"
 pass "output stopped: a second SIGTERM ends the game at once, line settings restored"
 
-# ---- a signal ignored from the start stays ignored -----------------------------------------
+# ---- the game run straight from the pane's shell, not as a job ------------------------------
 
-kill_leftover_game
-stop_session
-rm -f "$WORK"/{status,before,after,err,game.pid}
-start_game 80x45 \
-    "trap '' HUP; sh -c 'echo \$\$ > game.pid; exec \"\$0\"' $(printf '%q' "$GAME") 2>err"
-wait_for_board
-GAME_PID=$(<"$WORK/game.pid")
+# start_alone [SHELL_COMMANDS]: runs them, then the game, as the pane's shell's own command.
+start_alone() {
+    kill_leftover_game
+    stop_session
+    rm -f "$WORK"/{status,before,after,err,game.pid}
+    start_game 80x45 "${1:-} sh -c 'echo \$\$ > game.pid; exec \"\$0\"' $(printf '%q' "$GAME") 2>err"
+    wait_for_board
+    GAME_PID=$(<"$WORK/game.pid")
+}
+
+# Two quit signals at once, sent while the game is stopped: the second ends it from its
+# handler, which must leave the game's screen as endwin would.
+start_alone
+kill -STOP "$GAME_PID" && kill -TERM "$GAME_PID" && kill -HUP "$GAME_PID" && kill -CONT "$GAME_PID"
+wait_for_exit 5
+assert_terminal_restored
+pass "two quit signals at once: the game's screen left, keypad off, line settings restored"
+
+# A signal ignored from the start stays ignored.
+start_alone "trap '' HUP;"
 kill -HUP "$GAME_PID" || fail "could not send SIGHUP to the game"
 sleep 1
 game_ended && fail "the game died of SIGHUP that nohup had it ignore (status $(<"$WORK/status"))"

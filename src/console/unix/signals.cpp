@@ -176,7 +176,7 @@ void unix_tty::act_on_signals() {
 
 void unix_tty::save_leave_sequence() {
     signals.leave_length = 0;
-    for (const char* name : {"sgr0", "cnorm", "rmcup"}) {
+    for (const char* name : {"sgr0", "cnorm", "rmkx", "rmcup"}) {
         const char* cap = tigetstr(name);
         if (cap == nullptr || cap == reinterpret_cast<char*>(-1) || std::strstr(cap, "$<"))
             continue; // absent, or with delays only curses knows how to pad
