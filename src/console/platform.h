@@ -42,7 +42,8 @@ void ring_bell();
 // Never blocks: true when read_key has a code to give.
 bool key_waiting();
 // One key code, 0-255. An arrow key gives 0xE0 and then 0x48, 0x50, 0x4B or 0x4D. Keys come
-// in the order typed, except a lone Escape: it comes next, whatever was typed before it.
+// in the order typed, except a lone Escape: it comes next, whatever was typed or pasted before
+// it, and only the Escape key gives it. Keys past the first few thousand waiting may be lost.
 int read_key();
 
 // ---- time and chance -----------------------------------------------------------------------

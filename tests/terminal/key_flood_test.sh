@@ -160,3 +160,14 @@ assert_status 0
 assert_terminal_restored
 [ -s "$WORK/err" ] && fail "the game wrote to stderr: $(<"$WORK/err")"
 pass "a lone Escape after the flood quits with status 0 and gives the terminal back"
+
+# A paste longer than the key queue, then Escape: the keys past the queue's room may be lost,
+# but the Escape must quit within a frame or two, not once the queue is worked off.
+rm -f "$WORK/status"
+start_game
+wait_for_board
+send_letter "$(printf 'a%.0s' {1..8000})"
+send_keys Escape
+wait_for_exit 2
+assert_status 0
+pass "Escape after a paste of 8,000 keys quits at once"

@@ -17,7 +17,7 @@ constexpr int arrow_prefix = 0xE0;
 
 // Keys read from curses and not yet handed to the game, in the order typed: a byte each, or
 // an arrow as arrow_key plus its second code. As large as the kernel's own input buffer;
-// whatever does not fit waits there, unread.
+// keys past its room are dropped, as a full terminal buffer would drop them.
 constexpr int escape_key = 27;
 constexpr int arrow_key = 0x100;
 constexpr int queue_size = 4096;
@@ -89,10 +89,12 @@ int translate_key(int ch) {
     }
 }
 
-// Moves all the keyboard has sent into the queue, as far as it fits. A lone Escape ends the
-// game at once, so reading stops there: nothing after it matters.
+// Moves all the keyboard has sent into the queue. Reading goes on past a full queue, for an
+// Escape typed after a long paste must still quit at once; and a terminal that cannot write
+// to the game stops sending, so a game that stopped reading would never see that Escape. A
+// lone Escape ends the game, so reading stops there: nothing after it matters.
 void take_keys() {
-    while (!escape_queued && queue_count < queue_size) {
+    while (!escape_queued) {
         int ch = getch();
         if (ch == ERR) {
             if (keyboard_gone()) hang_up();
@@ -101,7 +103,7 @@ void take_keys() {
         int key = translate_key(ch);
         if (key == escape_key)
             escape_queued = true;
-        else if (key >= 0)
+        else if (key >= 0 && queue_count < queue_size)
             queued[(queue_head + queue_count++) % queue_size] = static_cast<unsigned short>(key);
     }
 }
