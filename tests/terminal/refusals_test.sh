@@ -41,7 +41,7 @@ pass "no mapa.txt: status 1, says which file, where and why"
 # ---- too small, by one column or one row, and far too small ------------------------------------
 
 # LINES and COLUMNS in the environment claim a large terminal: they must not be believed.
-for size in 70x30 79x45 80x40; do
+for size in 70x30 79x45 80x40 200x40; do
     restart
     map_write
     start_game "$size" "LINES=50 COLUMNS=100 $(printf '%q' "$GAME") 2>err"
@@ -49,6 +49,7 @@ for size in 70x30 79x45 80x40; do
     assert_status 1
     assert_err_mentions "at least 80 columns by 41 rows"
     assert_err_mentions "this one is ${size%x*} by ${size#*x}"
+    [ "$(wc -L <"$WORK/err")" -le 79 ] || fail "the refusal is wider than 79 columns"
     assert_terminal_untouched "a refusal for a ${size} terminal"
     pass "a $size terminal: status 1 with the needed and found sizes"
 done

@@ -456,6 +456,11 @@ void refused_when_too_small() {
     std::string message = "at least 80 columns by 41 rows; this one is " + std::to_string(pane.X) +
                           " by " + std::to_string(pane.Y);
     check(screen_contains(message), "no message with both sizes: '" + row_text(0, pane.X) + "'");
+    for (int row = 0; row < pane.Y; ++row) {
+        std::string line = row_text(row, pane.X);
+        check(line.find(message) == std::string::npos || line.find_last_not_of(' ') < 79,
+              "the message is wider than 79 columns: '" + line + "'");
+    }
     check(window_size() == window_before && buffer_size() == buffer_before,
           "the size changed to window " + window_size() + ", buffer " + buffer_size());
     expect_console_given_back();

@@ -63,10 +63,12 @@ void put_cell(int row, int col, unsigned char c) {
     mvaddch(row, col, c >= 0x20 && c < 0x7F ? c : '?');
 }
 
+// Short enough for the very terminal it refuses: a refused one has one side of two digits, so
+// that with the program's name before it the line never passes 79 columns.
 bool too_small(int cols, int rows, char* why, int why_size) {
     if (cols >= needed_cols && rows >= needed_rows) return false;
     std::snprintf(why, why_size,
-                  "the terminal must be at least %d columns by %d rows; this one is %d by %d",
+                  "terminal needs at least %d columns by %d rows; this one is %d by %d",
                   needed_cols, needed_rows, cols, rows);
     return true;
 }

@@ -200,9 +200,10 @@ bool console_open(char* why, int why_size) {
         grow_window(screen);
         GetConsoleScreenBufferInfo(console_out, &screen);
         if (width_of(screen.srWindow) < least_width || height_of(screen.srWindow) < least_height) {
+            // A line of 79 columns at most, with the program's name before it: one side of a
+            // refused window has two digits.
             std::snprintf(why, why_size,
-                          "the console window must be at least %d columns by %d rows; this one "
-                          "is %d by %d",
+                          "console needs at least %d columns by %d rows; this one is %d by %d",
                           least_width, least_height, width, height);
             give_back();
             return false;
