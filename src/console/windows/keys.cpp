@@ -21,10 +21,19 @@ bool have_code() {
     return next_code < code_count || repeats_left > 0;
 }
 
+// The keys without a character that _getch reports, as a prefix and the scan code: the arrows,
+// the keys grouped with them, and the function keys. Any other key without one gives nothing:
+// a dead key, say, which on some layouts has the scan code 27 and would read as Escape.
+bool has_key_codes(WORD key) {
+    return (key >= VK_PRIOR && key <= VK_DOWN) || key == VK_INSERT || key == VK_DELETE ||
+           (key >= VK_F1 && key <= VK_F12);
+}
+
 // The codes _getch gives for a key event: the character; or for a key without one, the prefix
 // (0xE0 for the grey keys, 0 for the keypad's) and the scan code, so that both kinds of arrow
 // give 0x48, 0x50, 0x4B or 0x4D second. Key releases, modifiers alone, Alt chords and keys
-// without a character held with Ctrl or Alt give nothing: they mean nothing to the game.
+// without a character held with Ctrl or Alt give nothing: they mean nothing to the game. Nor
+// does Ctrl+[, whose character is Escape's: only the Escape key quits.
 int key_codes(const INPUT_RECORD& event, unsigned char* out) {
     if (event.EventType != KEY_EVENT) return 0; // focus, mouse, menu, buffer size
     const KEY_EVENT_RECORD& key = event.Event.KeyEvent;
@@ -32,12 +41,13 @@ int key_codes(const INPUT_RECORD& event, unsigned char* out) {
     DWORD alt = key.dwControlKeyState & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED);
     DWORD ctrl = key.dwControlKeyState & (LEFT_CTRL_PRESSED | RIGHT_CTRL_PRESSED);
     auto character = static_cast<unsigned char>(key.uChar.AsciiChar);
+    if (character == escape && key.wVirtualKeyCode != VK_ESCAPE) return 0;
     if (character != 0) {
         if (alt && !ctrl) return 0; // Alt with a letter (Ctrl with Alt is AltGr: a character)
         out[0] = character;
         return 1;
     }
-    if (alt || ctrl) return 0;
+    if (alt || ctrl || !has_key_codes(key.wVirtualKeyCode)) return 0;
     out[0] = (key.dwControlKeyState & ENHANCED_KEY) ? 0xE0 : 0;
     out[1] = static_cast<unsigned char>(key.wVirtualScanCode);
     return 2;
@@ -45,6 +55,7 @@ int key_codes(const INPUT_RECORD& event, unsigned char* out) {
 
 bool is_escape(const INPUT_RECORD& event) {
     return event.EventType == KEY_EVENT && event.Event.KeyEvent.bKeyDown &&
+           event.Event.KeyEvent.wVirtualKeyCode == VK_ESCAPE &&
            static_cast<unsigned char>(event.Event.KeyEvent.uChar.AsciiChar) == escape;
 }
 
