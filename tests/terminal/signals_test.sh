@@ -19,9 +19,9 @@ map_write
 
 # The job shell: starts the game (its pid in game.pid, its stderr in err); each time the job
 # stops, records the line settings as they are while it is stopped in stopped.N, then waits
-# for the test to create resume.N and runs the job commands in it, as a user would type them
-# (`fg`, `bg`, `kill %1`). Its exit status is the game's. No loop around `fg`: bash leaves
-# the loop it is in when the job it waits for stops.
+# for the test to create resume.N before it runs `fg` (or the job commands in resume.N, as a
+# user would type them). Its exit status is the game's. No loop around `fg`: bash leaves the
+# loop it is in when the job it waits for stops.
 cat >"$WORK/jobs.sh" <<EOF
 ulimit -c 0 # SIGQUIT would dump core
 set -m
@@ -34,7 +34,8 @@ after_stop() {
     stops=\$((stops + 1))
     stty -g >stopped.tmp && mv stopped.tmp stopped.\$stops
     until [ -e resume.\$stops ]; do sleep 0.05; done
-    eval "\$(<resume.\$stops)" >/dev/null
+    commands=\$(<resume.\$stops)
+    eval "\${commands:-fg}" >/dev/null
     rc=\$?
 }
 after_stop && after_stop && after_stop
@@ -42,11 +43,6 @@ exit \$rc
 EOF
 
 GAME_PID=""
-
-# job_do N COMMANDS: what the job shell runs after the job's Nth stop.
-job_do() {
-    echo "$2" >"$WORK/resume.tmp" && mv "$WORK/resume.tmp" "$WORK/resume.$1"
-}
 
 # A test that fails while the game is stopped must not leave it behind.
 kill_leftover_game() {
@@ -60,7 +56,7 @@ start_job() {
     kill_leftover_game
     GAME_PID=""
     stop_session
-    rm -f "$WORK"/{status,before,after,err,game.pid,stopped-jobs,fg} \
+    rm -f "$WORK"/{status,before,after,err,game.pid,stopped-jobs} \
         "$WORK"/stopped.* "$WORK"/resume.*
     # The job shell's stderr stays on the terminal: bash takes it for the terminal whose
     # foreground it hands to its jobs. tmux starts the pane with SIGTTIN and SIGTTOU ignored,
@@ -134,13 +130,12 @@ check_stopped() {
     assert_game_screen_gone "while stopped by $how"
 }
 
-# resume N PLAYER_COL PLAYER_ROW [FILE]: `fg` (or creates FILE, that the job shell waits for
-# before its `fg`), and the whole game screen comes back. The pane had the shell's screen
-# meanwhile, and the game's screen starts blank when it is switched back to: nothing but a
-# full repaint shows all of it.
+# resume N PLAYER_COL PLAYER_ROW: `fg`, and the whole game screen comes back. The pane had the
+# shell's screen meanwhile, and the game's screen starts blank when it is switched back to:
+# nothing but a full repaint shows all of it.
 resume() {
     local n=$1
-    if [ -n "${4:-}" ]; then : >"$WORK/$4"; else job_do "$n" fg; fi
+    : >"$WORK/resume.$n"
     wait_for_game_screen 10 "$2" "$3" "the whole game screen back after fg"
     [ "$(process_state)" != T ] || fail "the game is still stopped after fg"
     [ "$(pane_format '#{cursor_flag}')" = 0 ] || fail "the cursor shows after fg"
@@ -180,12 +175,14 @@ pass "Ctrl-Z: the game stops with the terminal as it was before it"
 # it again) nor play on. The time stopped or in the background does not count: after `fg`
 # mob 1 walks on from where it was, at its pace, and does not run through the 12 steps it
 # missed, one a frame.
-job_do 1 'bg; until [ -e fg ]; do sleep 0.05; done; fg'
+echo 'bg; until [ -e fg ]; do sleep 0.05; done; fg' >"$WORK/resume.tmp"
+mv "$WORK/resume.tmp" "$WORK/resume.1"
 sleep 2.4
 [[ $(process_state) == [RS] ]] || fail "after bg the game is '$(process_state)', not running"
 assert_game_screen_gone "after bg"
 resumed_ms=$(now_ms)
-resume 1 1 1 fg
+: >"$WORK/fg"
+resume 1 1 1
 sleep 1.5
 wait_until 5 "mob 1 on its round" patroller_phase
 due=$((($(now_ms) - before_ms - (resumed_ms - stopped_ms) + 100) / 200))
@@ -227,7 +224,7 @@ for how in "kill -TERM %1" "kill -HUP %1" "bg; sleep 1; kill %1"; do
     start_job
     send_keys C-z
     check_stopped 1 "Ctrl-Z"
-    job_do 1 "$how; wait -f %1"
+    echo "$how; wait -f %1" >"$WORK/resume.tmp" && mv "$WORK/resume.tmp" "$WORK/resume.1"
     wait_until 5 "the game ended by $how" game_gone
     wait_for_exit 5
     assert_terminal_restored
@@ -259,33 +256,23 @@ assert_status 143
 cmp -s "$WORK/before" "$WORK/after" || fail "line settings not restored after a second SIGTERM"
 pass "output stopped: a second SIGTERM ends the game at once, line settings restored"
 
-# ---- the game run straight from the pane's shell, not as a job ------------------------------
+# ---- a signal ignored from the start stays ignored -----------------------------------------
 
-# start_alone [SHELL_COMMANDS]: runs them, then the game, as the pane's shell's own command.
-start_alone() {
-    kill_leftover_game
-    stop_session
-    rm -f "$WORK"/{status,before,after,err,game.pid}
-    start_game 80x45 "${1:-} sh -c 'echo \$\$ > game.pid; exec \"\$0\"' $(printf '%q' "$GAME") 2>err"
-    wait_for_board
-    GAME_PID=$(<"$WORK/game.pid")
-}
-
-# Two quit signals at once, sent while the game is stopped: the second ends it from its
-# handler, which must leave the game's screen as endwin would.
-start_alone
-kill -STOP "$GAME_PID" && kill -TERM "$GAME_PID" && kill -HUP "$GAME_PID" && kill -CONT "$GAME_PID"
-wait_for_exit 5
-assert_terminal_restored
-pass "two quit signals at once: the game's screen left, keypad off, line settings restored"
-
-# A signal ignored from the start stays ignored.
-start_alone "trap '' HUP;"
+kill_leftover_game
+stop_session
+rm -f "$WORK"/{status,before,after,err,game.pid}
+start_game 80x45 \
+    "trap '' HUP; sh -c 'echo \$\$ > game.pid; exec \"\$0\"' $(printf '%q' "$GAME") 2>err"
+wait_for_board
+GAME_PID=$(<"$WORK/game.pid")
 kill -HUP "$GAME_PID" || fail "could not send SIGHUP to the game"
 sleep 1
 game_ended && fail "the game died of SIGHUP that nohup had it ignore (status $(<"$WORK/status"))"
-send_keys Escape
-wait_for_exit 5
-assert_status 0
-assert_terminal_restored
 pass "started with SIGHUP ignored, as by nohup: SIGHUP does not end the game"
+
+# Two quit signals at once (sent while the game is stopped, then SIGCONT): the second ends it
+# from its handler, which must leave the game's screen as endwin would.
+kill -STOP "$GAME_PID" && kill -TERM "$GAME_PID" && kill -INT "$GAME_PID" && kill -CONT "$GAME_PID"
+wait_for_exit 5
+assert_terminal_restored
+pass "two quit signals at once: the game's screen left, keypad off, line settings restored"
