@@ -24,29 +24,30 @@ void print_usage(std::FILE* out) {
 
 void print_help() {
     print_usage(stdout);
-    std::printf(
-        "\n"
-        "Eat every dot on the board while three pursuers hunt you. You have three lives.\n"
-        "MAP is the map file to play; without one, \"mapa.txt\" in the current directory.\n"
-        "Several maps are played in turn as levels, the lives left carried to the next.\n"
-        "\n"
-        "Options:\n"
-        "      --check    check each MAP for its author: show the board as the game\n"
-        "                 reads it and what is wrong with it; status 1 on an error in\n"
-        "                 any, such as a dot the player can never reach\n"
-        "      --quiet    with --check: the findings and the summary only, no board\n"
-        "  -h, --help     show this help and exit\n"
-        "      --version  print the version and exit\n"
-        "      --         end the options, for a MAP whose name starts with \"-\"\n"
-        "\n"
-        "Keys:\n"
-        "  arrow keys, or H P K M (upper case)   up, down, left, right\n"
-        "  Escape                                quit at once\n"
-        "\n"
-        "The game needs a terminal of at least 80 columns by 41 rows.\n"
-        "The maps that come with the game are in %s\n"
-        "To play them all as levels: dotmaze %s/*.txt\n",
-        shipped_maps_dir(), shipped_maps_dir());
+    std::fputs("\n"
+               "Eat every dot on the board while three pursuers hunt you. You have three lives.\n"
+               "MAP is the map file to play; without one, \"mapa.txt\" in the current directory.\n"
+               "Several maps are played in turn as levels, the lives left carried to the next.\n"
+               "\n"
+               "Options:\n"
+               "      --check    check each MAP for its author: show the board as the game\n"
+               "                 reads it and what is wrong with it; status 1 on an error in\n"
+               "                 any, such as a dot the player can never reach\n"
+               "      --quiet    with --check: the findings and the summary only, no board\n"
+               "  -h, --help     show this help and exit\n"
+               "      --version  print the version and exit\n"
+               "      --         end the options, for a MAP whose name starts with \"-\"\n"
+               "\n"
+               "Keys:\n"
+               "  arrow keys, or H P K M (upper case)   up, down, left, right\n"
+               "  Escape                                quit at once\n"
+               "\n"
+               "The game needs a terminal of at least 80 columns by 41 rows.\n",
+               stdout);
+    if (const char* maps = shipped_maps_dir())
+        std::printf("The maps that come with the game are in %s\n"
+                    "To play them all as levels: dotmaze %s/*.txt\n",
+                    maps, maps);
 #ifndef _WIN32 // no job control, and no manual, in a Windows console
     std::fputs("Ctrl-Z pauses the game and gives the terminal back; \"fg\" goes on with it.\n"
                "More in \"man dotmaze\".\n",

@@ -1,5 +1,6 @@
 #include "game/game.h"
 
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -76,11 +77,40 @@ const char* game_version() {
     return DOTMAZE_VERSION;
 }
 
+namespace {
+
+// `folder` followed by `path`, where each "/.." that `path` starts with takes the last name
+// off `folder` instead, so that the player reads a plain path. False when it does not fit.
+bool join(char* out, int out_size, const char* folder, const char* path) {
+    if (std::snprintf(out, out_size, "%s", folder) >= out_size) return false;
+    for (; std::strncmp(path, "/../", 4) == 0; path += 3) {
+        char* last = std::strrchr(out, '/');
+        if (last == nullptr) return false;
+        *last = '\0';
+    }
+    int length = static_cast<int>(std::strlen(out));
+    return std::snprintf(out + length, out_size - length, "%s", path) < out_size - length;
+}
+
+} // namespace
+
 const char* shipped_maps_dir() {
-    std::error_code error;
-    if (std::filesystem::is_directory(DOTMAZE_INSTALLED_MAPS_DIR, error))
-        return DOTMAZE_INSTALLED_MAPS_DIR;
-    return DOTMAZE_SOURCE_MAPS_DIR;
+    static char found[1024];
+    char program[sizeof found];
+    bool program_known = program_folder(program, sizeof program);
+    if (program_known && join(found, sizeof found, program, DOTMAZE_MAPS_FROM_PROGRAM) &&
+        is_folder(found))
+        return found;
+    if (is_folder(DOTMAZE_INSTALLED_MAPS_DIR)) return DOTMAZE_INSTALLED_MAPS_DIR;
+#ifdef DOTMAZE_BUILD_DIR
+    // Only a game run where it was built (or a test of it) may send the player into its sources.
+    std::size_t build_length = std::strlen(DOTMAZE_BUILD_DIR);
+    if (program_known && std::strncmp(program, DOTMAZE_BUILD_DIR, build_length) == 0 &&
+        (program[build_length] == '\0' || program[build_length] == '/') &&
+        is_folder(DOTMAZE_SOURCE_MAPS_DIR))
+        return DOTMAZE_SOURCE_MAPS_DIR;
+#endif
+    return nullptr;
 }
 
 std::FILE* open_map_or_report(const char* map_name) {
@@ -98,9 +128,10 @@ std::FILE* open_map_or_report(const char* map_name) {
     std::fprintf(stderr, "dotmaze: cannot open \"%s\" in the current directory %s: %s\n", name, dir,
                  why);
     // A player who started the game somewhere without a map most likely wants one of ours.
-    if (!path_exists(name))
-        std::fprintf(stderr, "To play a map that comes with the game: dotmaze %s/%s\n",
-                     shipped_maps_dir(), map_file_name);
+    const char* maps = shipped_maps_dir();
+    if (maps != nullptr && !path_exists(name))
+        std::fprintf(stderr, "To play a map that comes with the game: dotmaze %s/%s\n", maps,
+                     map_file_name);
     return nullptr;
 }
 

@@ -31,6 +31,7 @@ MapResult play_map(Game& g, const Board& board, int lives, const char* label);
 std::FILE* open_map_or_report(const char* map_name);
 
 const char* game_version();
-// The folder of the maps that come with the game: the installed one, or the source tree's
-// when the game runs from where it was built.
+// The folder of the maps that come with the game, found from where the game is: the one
+// its install put down beside it, the folder configured at build time, or, for a game run
+// from its build tree, the sources'. nullptr when none of them is there.
 const char* shipped_maps_dir();

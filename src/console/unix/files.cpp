@@ -2,12 +2,16 @@
 #include "console/platform.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <sys/auxv.h>
+#endif
 
 namespace {
 
@@ -120,8 +124,33 @@ bool current_folder(char* path, int path_size) {
 
 // ---- where the program is ------------------------------------------------------------------
 
-bool program_folder(char*, int) {
-    return false;
+bool program_folder(char* path, int path_size) {
+    // The kernel's link to the running program, its own links resolved: Linux names it
+    // /proc/self/exe, the BSDs with a /proc /proc/curproc/exe or /proc/curproc/file.
+    const char* const links[] = {"/proc/self/exe", "/proc/curproc/exe", "/proc/curproc/file"};
+    char program[PATH_MAX];
+    ssize_t length = -1;
+    for (const char* link : links) {
+        length = readlink(link, program, sizeof program - 1);
+        if (length > 0) break;
+    }
+#ifdef __linux__
+    // No /proc (a chroot, a bare container): the name the program was started by, resolved
+    // from the current folder, which the game has not left yet when it asks.
+    if (length <= 0) {
+        const char* started = reinterpret_cast<const char*>(getauxval(AT_EXECFN));
+        if (started != nullptr && realpath(started, program) != nullptr)
+            length = static_cast<ssize_t>(std::strlen(program));
+    }
+#endif
+    // Too long for the buffer, or not a path at all.
+    if (length <= 0 || length >= static_cast<ssize_t>(sizeof program) - 1 || program[0] != '/')
+        return false;
+    program[length] = '\0';
+    char* slash = std::strrchr(program, '/');
+    // The root folder is "/"; any other ends before the program's name.
+    *(slash == program ? slash + 1 : slash) = '\0';
+    return std::snprintf(path, path_size, "%s", program) < path_size;
 }
 
 // ---- the game's own files ------------------------------------------------------------------

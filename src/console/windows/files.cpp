@@ -109,8 +109,20 @@ bool current_folder(char* path, int path_size) {
 
 // ---- where the program is ------------------------------------------------------------------
 
-bool program_folder(char*, int) {
-    return false;
+bool program_folder(char* path, int path_size) {
+    // The whole name of the running exe, in the system's code page: the one the other file
+    // services take. A name cut short to fit is no name at all.
+    char program[MAX_PATH * 4];
+    DWORD length = GetModuleFileNameA(nullptr, program, sizeof program);
+    if (length == 0 || length >= sizeof program) return false;
+    // By characters, not bytes: in a double-byte code page a backslash byte can end one.
+    char* separator = nullptr;
+    for (char* c = program; *c != '\0'; c = CharNextA(c))
+        if (*c == '\\') separator = c;
+    if (separator == nullptr) return false;
+    // A drive's root keeps its backslash (C:\); any other folder ends before the exe's name.
+    *(separator > program && separator[-1] == ':' ? separator + 1 : separator) = '\0';
+    return std::snprintf(path, path_size, "%s", program) < path_size;
 }
 
 // ---- the game's own files ------------------------------------------------------------------
