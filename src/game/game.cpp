@@ -101,7 +101,9 @@ const char* shipped_maps_dir() {
     if (program_known && join(found, sizeof found, program, DOTMAZE_MAPS_FROM_PROGRAM) &&
         is_folder(found))
         return found;
+#ifdef DOTMAZE_INSTALLED_MAPS_DIR
     if (is_folder(DOTMAZE_INSTALLED_MAPS_DIR)) return DOTMAZE_INSTALLED_MAPS_DIR;
+#endif
 #ifdef DOTMAZE_BUILD_DIR
     // Only a game run where it was built (or a test of it) may send the player into its sources.
     std::size_t build_length = std::strlen(DOTMAZE_BUILD_DIR);

@@ -1,7 +1,7 @@
 # What a user gets from `cmake --install` and from the packages of a built tree: the files
-# where Debian keeps a game's and nothing else, each install playing the maps it names, a man
-# page that renders without a warning, and a Debian package of the same files under /usr that
-# lintian passes, with its section and the ncurses runtime among its dependencies.
+# where a Unix game keeps them and nothing else, the installed game playing the installed
+# map, a man page that renders without a warning, and a Debian package of the same files
+# with its section and the ncurses runtime among its dependencies.
 #     install_test.sh BUILD_DIR SOURCE_DIR INSTALL_PREFIX VERSION
 build=$1 source=$2 prefix=$3 version=$4
 # The tmux harness; the game it runs is the installed one, named in start_game.
@@ -92,7 +92,7 @@ dpkg-deb --extract "$deb" "$WORK/deb" || fail "dpkg-deb could not unpack ${deb##
 list_files "$WORK/deb" >"$WORK/in-deb"
 diff <(sed "s|^${prefix#/}/|usr/|" "$expected") "$WORK/in-deb" >"$WORK/diff" ||
     fail "the package's files differ from the install (< missing, > not expected): $(cat "$WORK/diff")"
-pass "${deb##*/}: lintian passes it; section games, Depends: $depends; the files under /usr"
+pass "${deb##*/}: section games, Depends: $depends; the binary, the maps, the man page"
 
 tarball=$(ls "$packages"/dotmaze-"$version"-*.tar.gz 2>/dev/null)
 [ -f "$tarball" ] || fail "no dotmaze-$version-*.tar.gz; CPack made: $(ls "$packages")"
