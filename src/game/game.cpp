@@ -1,9 +1,6 @@
 #include "game/game.h"
 
 #include <cstring>
-#include <filesystem>
-#include <string>
-#include <system_error>
 
 #include "console/platform.h"
 #include "console/screen.h"
