@@ -17,6 +17,8 @@ constexpr int usage_error = 2;
 void print_usage(std::FILE* out) {
     std::fputs("Usage: dotmaze [MAP]...\n"
                "       dotmaze --check [--quiet] [MAP...]\n"
+               "       dotmaze --record FILE [MAP]...\n"
+               "       dotmaze --replay FILE [--speed N]\n"
                "       dotmaze -h | --help\n"
                "       dotmaze --version\n",
                out);
@@ -34,6 +36,12 @@ void print_help() {
                "                 reads it and what is wrong with it; status 1 on an error in\n"
                "                 any, such as a dot the player can never reach\n"
                "      --quiet    with --check: the findings and the summary only, no board\n"
+               "      --record FILE\n"
+               "                 play the MAPs and keep the game in the replay file FILE,\n"
+               "                 written whole when the game ends, however it ends\n"
+               "      --replay FILE\n"
+               "                 show the game kept in FILE as it was played; Escape stops it\n"
+               "      --speed N  replay N times as fast, N from 1 to 16\n"
                "  -h, --help     show this help and exit\n"
                "      --version  print the version and exit\n"
                "      --         end the options, for a MAP whose name starts with \"-\"\n"
@@ -86,18 +94,34 @@ int close_stdout(int status) {
     return 1;
 }
 
+// --speed's N: a whole number from 1 to 16, or 0 for none.
+int speed_of(const char* text) {
+    int speed = 0;
+    for (const char* c = text; *c != '\0'; ++c) {
+        if (*c < '0' || *c > '9' || speed > 16) return 0;
+        speed = speed * 10 + (*c - '0');
+    }
+    return speed >= 1 && speed <= 16 ? speed : 0;
+}
+
 } // namespace
 
 static int run(int argc, char** argv) {
-    enum { opt_version = 256, opt_check, opt_quiet };
+    enum { opt_version = 256, opt_check, opt_quiet, opt_record, opt_replay, opt_speed };
     static const option options[] = {{"help", no_argument, nullptr, 'h'},
                                      {"version", no_argument, nullptr, opt_version},
                                      {"check", no_argument, nullptr, opt_check},
                                      {"quiet", no_argument, nullptr, opt_quiet},
+                                     {"record", required_argument, nullptr, opt_record},
+                                     {"replay", required_argument, nullptr, opt_replay},
+                                     {"speed", required_argument, nullptr, opt_speed},
                                      {nullptr, 0, nullptr, 0}};
     opterr = 0; // our own words for a usage error, the same on every system
     bool check = false, quiet = false;
-    for (int opt, before = optind; (opt = getopt_long(argc, argv, "h", options, nullptr)) != -1;
+    const char* record = nullptr;
+    const char* replay = nullptr;
+    const char* speed = nullptr;
+    for (int opt, before = optind; (opt = getopt_long(argc, argv, ":h", options, nullptr)) != -1;
          before = optind) {
         switch (opt) {
         case 'h':
@@ -112,11 +136,35 @@ static int run(int argc, char** argv) {
         case opt_quiet:
             quiet = true;
             break;
+        case opt_record:
+            record = optarg;
+            break;
+        case opt_replay:
+            replay = optarg;
+            break;
+        case opt_speed:
+            speed = optarg;
+            break;
+        case ':':
+            std::fprintf(stderr, "dotmaze: %s needs a value\n", argv[optind - 1]);
+            return usage_fault();
         default:
             // Inside a group getopt has not moved on to the next argument.
             report_bad_option(optind > before ? argv[optind - 1] : nullptr, options);
             return usage_fault();
         }
+    }
+    if (check + (record != nullptr) + (replay != nullptr) > 1) {
+        std::fputs("dotmaze: --check, --record and --replay go one at a time\n", stderr);
+        return usage_fault();
+    }
+    if (speed != nullptr && (replay == nullptr || speed_of(speed) == 0)) {
+        std::fputs("dotmaze: --speed goes with --replay, and N is 1 to 16\n", stderr);
+        return usage_fault();
+    }
+    if (replay != nullptr && optind < argc) {
+        std::fputs("dotmaze: a replay holds its maps: no map goes with --replay\n", stderr);
+        return usage_fault();
     }
     if (quiet && !check) {
         std::fputs("dotmaze: --quiet goes with --check\n", stderr);
@@ -141,7 +189,10 @@ static int run(int argc, char** argv) {
     }
 
     static Game game; // about 11 KB, kept off the stack
-    int status = run_game(game, std::vector<const char*>(argv + optind, argv + argc));
+    std::vector<const char*> maps(argv + optind, argv + argc);
+    int status = replay != nullptr   ? replay_game(game, replay, speed ? speed_of(speed) : 1)
+                 : record != nullptr ? record_game(game, record, maps)
+                                     : run_game(game, maps);
     console_farewell();
     return status;
 }

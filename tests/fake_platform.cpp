@@ -96,35 +96,35 @@ void ring_bell() {
     console.events.push_back("bell");
 }
 
-bool key_waiting() {
+bool raw_key_waiting() {
     return !console.keys.empty() && console.keys.front().at_ms <= console.now_ms;
 }
 
-int read_key() {
-    if (!key_waiting()) throw std::logic_error("read_key with no key waiting");
+int raw_read_key() {
+    if (!raw_key_waiting()) throw std::logic_error("read_key with no key waiting");
     int code = console.keys.front().code;
     console.keys.pop_front();
     return code;
 }
 
-std::int64_t clock_ms() {
+std::int64_t raw_clock_ms() {
     if (console.trace_clock) console.events.push_back("clock");
     return console.now_ms;
 }
 
-void sleep_ms(int ms) {
+void raw_sleep_ms(int ms) {
     console.sleeps.push_back(ms);
     console.events.push_back("sleep " + std::to_string(ms));
     console.now_ms += ms;
     if (console.now_ms > console.deadline_ms) throw fake::TimeUp{};
 }
 
-void seed_random() {
+void raw_seed_random() {
     console.seeded = true;
     console.events.push_back("seed");
 }
 
-int random_number() {
+int raw_random_number() {
     if (!console.randoms.empty()) {
         int value = console.randoms.front();
         console.randoms.pop_front();
@@ -136,4 +136,8 @@ int random_number() {
     s ^= s >> 17;
     s ^= s << 5;
     return static_cast<int>(s % 32768);
+}
+
+void call_before_quitting(void (*last_words)(int)) {
+    console.last_words = last_words;
 }

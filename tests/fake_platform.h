@@ -34,6 +34,7 @@ struct Console {
     bool opened = false, closed = false;
     bool cursor_hidden = false, parked = false;
     bool seeded = false;
+    void (*last_words)(int) = nullptr; // as the game named it for a quit signal
     int bells = 0;
     int clears = 0;
     std::vector<Frame> frames; // every draw, in order (the last cell is never sent)

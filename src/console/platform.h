@@ -37,7 +37,10 @@ void clear_screen();
 void print_text(const char* text);
 void ring_bell();
 
-// ---- keyboard ------------------------------------------------------------------------------
+// ---- inputs -------------------------------------------------------------------------------
+//
+// What the rules take from the machine. The game defines these itself, over the raw inputs
+// below: passed through as they come, kept for a replay, or taken from one.
 
 // Never blocks: true when read_key has a code to give.
 bool key_waiting();
@@ -45,9 +48,6 @@ bool key_waiting();
 // in the order typed, except a lone Escape: it comes next, whatever was typed or pasted before
 // it, and only the Escape key gives it. Keys past the first few thousand waiting may be lost.
 int read_key();
-
-// ---- time and chance -----------------------------------------------------------------------
-
 // Milliseconds since the process started, less any time it spent stopped (Ctrl-Z) or waiting
 // in the background to be brought back, from a clock that never goes back.
 std::int64_t clock_ms();
@@ -56,6 +56,24 @@ void sleep_ms(int ms);
 void seed_random();
 // 0 to 32767.
 int random_number();
+
+// ---- raw inputs ----------------------------------------------------------------------------
+//
+// The same services as the machine gives them, defined by each implementation of the seam.
+
+bool raw_key_waiting();
+int raw_read_key();
+std::int64_t raw_clock_ms();
+void raw_sleep_ms(int ms);
+void raw_seed_random();
+int raw_random_number();
+
+// ---- quitting ------------------------------------------------------------------------------
+
+// Names a function for the seam to call when a quit signal (SIGINT, SIGTERM, SIGHUP, or the
+// terminal gone) ends the game: in normal context, with the signal's number, after the
+// terminal is given back and before the process dies of the signal. nullptr for none.
+void call_before_quitting(void (*last_words)(int sig));
 
 // ---- files ---------------------------------------------------------------------------------
 //

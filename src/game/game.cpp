@@ -1,6 +1,7 @@
 #include "game/game.h"
 
 #include <cstring>
+#include <string>
 
 #include "console/platform.h"
 #include "console/screen.h"
@@ -8,6 +9,7 @@
 #include "game/map_reader.h"
 #include "game/player.h"
 #include "game/startup.h"
+#include "history/replay.h"
 
 namespace {
 
@@ -66,6 +68,67 @@ Ending play_maps(Game& g, const std::vector<const char*>& names, const std::vect
         if (!announce_next_map(names[i + 1], i + 2, count)) return Ending::escape;
         lives = result.lives;
     }
+}
+
+bool open_console_or_report() {
+    char why[256];
+    if (console_open(why, sizeof why)) return true;
+    std::fprintf(stderr, "dotmaze: %s\n", why);
+    return false;
+}
+
+// Where closing brought back the terminal's own screen, the ending's words went with the
+// game's; leave them on it.
+void leave_ending_words(Ending ending) {
+    if (!console_close_restores_screen()) return;
+    if (ending == Ending::won) std::puts("Well done!");
+    if (ending == Ending::game_over) std::puts("GAME OVER!");
+}
+
+// ---- recording -----------------------------------------------------------------------------
+
+const char* recording_name = nullptr;
+
+bool write_recording(const std::string& text) {
+    char why[256];
+    if (replace_file(recording_name, text.data(), static_cast<long>(text.size()), why, sizeof why))
+        return true;
+    std::fprintf(stderr, "dotmaze: cannot write the replay \"%s\": %s\n", recording_name, why);
+    return false;
+}
+
+// A quit signal has no ending of its own in the rules: the end line names the signal.
+void save_recording_on_quit(int sig) {
+    write_recording(recording_text(("signal " + std::to_string(sig)).c_str()));
+}
+
+// ---- replaying -----------------------------------------------------------------------------
+
+bool load_replay(const char* name, Replay& replay) {
+    char why[256];
+    std::FILE* file = open_regular_file(name, max_replay_bytes, why, sizeof why);
+    if (file == nullptr) {
+        std::fprintf(stderr, "dotmaze: cannot open the replay \"%s\": %s\n", name, why);
+        return false;
+    }
+    // The size a file reports may be 0 whatever it holds: count what comes.
+    std::string text;
+    char block[1 << 16];
+    for (std::size_t n; (n = std::fread(block, 1, sizeof block, file)) > 0;) {
+        text.append(block, n);
+        if (text.size() > static_cast<std::size_t>(max_replay_bytes)) break;
+    }
+    bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    std::string fault;
+    if (failed)
+        fault = "it cannot be read";
+    else if (text.size() > static_cast<std::size_t>(max_replay_bytes))
+        fault = "it is larger than a replay's limit of 16 MiB";
+    else if (parse_replay(text, replay, fault))
+        return true;
+    std::fprintf(stderr, "dotmaze: replay \"%s\": %s\n", name, fault.c_str());
+    return false;
 }
 
 } // namespace
@@ -146,6 +209,10 @@ int run_game(Game& g, const char* map_name) {
 }
 
 int run_game(Game& g, const std::vector<const char*>& map_names) {
+    return record_game(g, nullptr, map_names);
+}
+
+int record_game(Game& g, const char* replay_name, const std::vector<const char*>& map_names) {
     std::vector<const char*> names = map_names;
     if (names.empty()) names.push_back(nullptr);
     // The maps first: a missing one should leave the terminal untouched.
@@ -155,20 +222,64 @@ int run_game(Game& g, const std::vector<const char*>& map_names) {
         if (map == nullptr) return 1;
         read_board(boards[i], map);
     }
-    char why[256];
-    if (!console_open(why, sizeof why)) {
-        std::fprintf(stderr, "dotmaze: %s\n", why);
-        return 1;
-    }
+    recording_name = replay_name;
+    // A replay that cannot be written is better found out before the game than after it.
+    if (replay_name != nullptr && !write_recording("")) return 1;
+    if (!open_console_or_report()) return 1;
 
+    if (replay_name != nullptr) {
+        start_recording(&g.kursor[0][0]);
+        for (std::size_t i = 0; i < names.size(); ++i)
+            record_board(names[i] != nullptr ? names[i] : map_file_name, boards[i].cells);
+        call_before_quitting(save_recording_on_quit);
+    }
     Ending ending = play_maps(g, names, boards);
     console_close();
 
-    // Where closing brought back the terminal's own screen, the ending's words went with the
-    // game's; leave them on it.
-    if (console_close_restores_screen()) {
-        if (ending == Ending::won) std::puts("Well done!");
-        if (ending == Ending::game_over) std::puts("GAME OVER!");
+    bool saved = true;
+    if (replay_name != nullptr) {
+        call_before_quitting(nullptr);
+        saved = write_recording(recording_text(ending_name(ending)));
+        stop_history();
     }
+    leave_ending_words(ending);
+    return saved ? 0 : 1;
+}
+
+int replay_game(Game& g, const char* replay_name, int speed) {
+    static Replay replay; // kept off the stack, as the game is
+    if (!load_replay(replay_name, replay)) return 1;
+    std::vector<const char*> names;
+    std::vector<Board> boards(replay.boards.size());
+    for (std::size_t i = 0; i < boards.size(); ++i) {
+        names.push_back(replay.map_names[i].c_str());
+        std::memcpy(boards[i].cells, replay.boards[i].data(), board_size * board_size);
+    }
+    if (!open_console_or_report()) return 1;
+
+    Ending ending = Ending::none;
+    int signal = 0;
+    std::string fault;
+    start_replay(replay, &g.kursor[0][0], speed);
+    try {
+        ending = play_maps(g, names, boards);
+        finish_replay(ending);
+    } catch (const ReplayStopped& stop) {
+        ending = Ending::none;
+        signal = stop.signal;
+    } catch (const ReplayFault& drift) { fault = drift.what; }
+    stop_history();
+    console_close();
+
+    if (!fault.empty()) {
+        std::fprintf(stderr, "dotmaze: replay \"%s\": %s", replay_name, fault.c_str());
+        if (replay.game_version != game_version())
+            std::fprintf(stderr, " (it was recorded by dotmaze %s, this is %s)",
+                         replay.game_version.c_str(), game_version());
+        std::fputc('\n', stderr);
+        return 1;
+    }
+    leave_ending_words(ending);
+    if (signal != 0) std::printf("The recorded game was ended here by signal %d.\n", signal);
     return 0;
 }

@@ -13,6 +13,14 @@
 int run_game(Game& g, const std::vector<const char*>& map_names);
 // A game of the one map `map_name` (nullptr: "mapa.txt" in the current directory).
 int run_game(Game& g, const char* map_name);
+// The same, keeping every input the game takes; when the game ends, however it ends (a quit
+// signal too), the replay file `replay_name` is written whole. Status 1 as well when it cannot
+// be written.
+int record_game(Game& g, const char* replay_name, const std::vector<const char*>& map_names);
+// Plays the replay file `replay_name` back in the terminal, `speed` times as fast (0: as fast
+// as it goes). Status 0 when it plays to its end or Escape stops it, 1 when the file is refused
+// or the game drifts from it (the reason, naming the frame, is on stderr).
+int replay_game(Game& g, const char* replay_name, int speed);
 
 // What the play of one map came to.
 struct MapResult {

@@ -1,0 +1,209 @@
+// Reading a replay file: strictly, since it comes from anywhere (a fault report, a download)
+// and a replay that plays something else than what was recorded would mislead its viewer.
+#include <cstring>
+
+#include "history/replay.h"
+
+namespace {
+
+constexpr std::int64_t max_clock_step = 1'000'000'000'000; // some thirty years in one frame
+constexpr long max_repeats = 1'000'000'000;
+
+struct Reader {
+    const std::string& text;
+    std::size_t at = 0;
+    long line = 0;
+    long long frame = 0; // the frame the next input line stands for
+    bool inputs = false; // among the inputs, where a fault also names the frame
+    std::string why;
+
+    bool fail(const std::string& what) {
+        why = "line " + std::to_string(line);
+        if (inputs) why += " (frame " + std::to_string(frame) + ")";
+        why += ": " + what;
+        return false;
+    }
+
+    // The next line without its line end (LF, or CR LF as a copy through Windows may leave
+    // it); false at the end of the text, or at a last line cut off before its line end.
+    bool next(std::string& out) {
+        if (at == text.size()) {
+            ++line;
+            return fail("the file is cut short here");
+        }
+        std::size_t end = text.find('\n', at);
+        ++line;
+        if (end == std::string::npos) return fail("the file is cut short in this line");
+        out.assign(text, at, end - at);
+        if (!out.empty() && out.back() == '\r') out.pop_back();
+        at = end + 1;
+        return true;
+    }
+};
+
+// A decimal number of at most `digits` digits, all of `token` from `from` on.
+bool number(const std::string& token, std::size_t from, int digits, std::int64_t& value) {
+    std::size_t length = token.size() - from;
+    if (length == 0 || length > static_cast<std::size_t>(digits)) return false;
+    if (length > 1 && token[from] == '0') return false;
+    value = 0;
+    for (std::size_t i = from; i < token.size(); ++i) {
+        if (token[i] < '0' || token[i] > '9') return false;
+        value = value * 10 + (token[i] - '0');
+    }
+    return true;
+}
+
+bool checksum(const std::string& token, std::uint16_t& value) {
+    if (token.size() != 5) return false;
+    value = 0;
+    for (std::size_t i = 1; i < 5; ++i) {
+        const char* digit = std::strchr("0123456789abcdef", token[i]);
+        if (token[i] == '\0' || digit == nullptr) return false;
+        value = static_cast<std::uint16_t>(value << 4 | (digit - "0123456789abcdef"));
+    }
+    return true;
+}
+
+bool read_header(Reader& in, Replay& replay) {
+    std::string line;
+    if (!in.next(line)) return false;
+    const std::string magic = "dotmaze replay ";
+    if (line.compare(0, magic.size(), magic) != 0) return in.fail("this is not a dotmaze replay");
+    std::size_t comma = line.find(", game ", magic.size());
+    std::int64_t format = 0;
+    if (comma == std::string::npos || !number(line.substr(0, comma), magic.size(), 6, format))
+        return in.fail("the first line is not \"dotmaze replay N, game VERSION\"");
+    if (format != replay_format)
+        return in.fail("a replay of format " + std::to_string(format) +
+                       "; this game plays format " + std::to_string(replay_format));
+    replay.game_version = line.substr(comma + 7);
+    if (replay.game_version.empty() || replay.game_version.find(' ') != std::string::npos)
+        return in.fail("the game's version is missing");
+    return true;
+}
+
+bool read_boards(Reader& in, Replay& replay) {
+    std::string line;
+    for (;;) {
+        if (!in.next(line)) return false;
+        if (line == "inputs" && !replay.boards.empty()) return true;
+        if (line.compare(0, 6, "board ") != 0 || line.size() == 6)
+            return in.fail(replay.boards.empty() ? "\"board NAME\" expected"
+                                                 : "\"board NAME\" or \"inputs\" expected");
+        replay.map_names.push_back(line.substr(6));
+        std::string board;
+        for (int row = 0; row < board_size; ++row) {
+            if (!in.next(line)) return false;
+            if (line.size() != board_size || line.find_first_not_of("X. ") != std::string::npos)
+                return in.fail("a board row must be 32 cells of X, '.' or a space");
+            board += line;
+        }
+        replay.boards.push_back(board);
+    }
+}
+
+bool read_end(Reader& in, Replay& replay, const std::string& line) {
+    std::string ending = line.substr(4);
+    std::int64_t signal = 0;
+    if (ending.compare(0, 7, "signal ") == 0) {
+        if (!number(ending, 7, 2, signal) || signal == 0)
+            return in.fail("\"end signal N\" needs the signal's number");
+        ending = "signal";
+    } else if (ending != "won" && ending != "game_over" && ending != "escape") {
+        return in.fail("the ending must be won, game_over, escape or signal N");
+    }
+    if (replay.frames.empty()) return in.fail("the replay has no inputs");
+    replay.ending = ending;
+    replay.signal = static_cast<int>(signal);
+    if (in.at != in.text.size()) {
+        ++in.line;
+        return in.fail("something follows the end line");
+    }
+    return true;
+}
+
+bool read_frame(Reader& in, Replay& replay, const std::string& line) {
+    ReplayFrame frame;
+    frame.first = static_cast<int>(replay.inputs.size());
+    frame.line = in.line;
+    std::size_t at = 0;
+    bool empty = false;
+    for (int index = 0; at <= line.size(); ++index) {
+        std::size_t end = line.find(' ', at);
+        if (end == std::string::npos) end = line.size();
+        std::string token = line.substr(at, end - at);
+        at = end + 1;
+        bool last = end == line.size();
+        if (token.empty()) return in.fail("an empty line, or two spaces in a row");
+        if (frame.checked && token[0] != '*')
+            return in.fail("the checksum must come last, before any \"*N\"");
+        if (empty && token[0] != '*') return in.fail("\"-\" stands alone");
+
+        std::int64_t value = 0;
+        switch (token[0]) {
+        case '-':
+            if (token != "-" || index != 0) return in.fail("\"-\" stands alone");
+            empty = true;
+            continue;
+        case '*':
+            if (!number(token, 1, 10, value) || value < 2 || value > max_repeats || !last ||
+                index == 0)
+                return in.fail("\"" + token + "\": a run is \"*N\" at the end, N from 2");
+            frame.repeats = static_cast<long>(value);
+            continue;
+        case 'c':
+            if (!checksum(token, frame.checksum))
+                return in.fail("\"" + token + "\": a checksum is c and four hex digits");
+            frame.checked = true;
+            continue;
+        case '+':
+            if (token != "+" || index != 0) return in.fail("a key test \"+\" comes first");
+            break;
+        case 's':
+            if (token != "s") return in.fail("\"" + token + "\" is not an input");
+            break;
+        case 'k':
+            if (!number(token, 1, 3, value) || value > 255)
+                return in.fail("\"" + token + "\": a key code is k and 0 to 255");
+            break;
+        case 'r':
+            if (!number(token, 1, 5, value) || value > 32767)
+                return in.fail("\"" + token + "\": a random number is r and 0 to 32767");
+            break;
+        default:
+            if (!number(token, 0, 13, value) || value > max_clock_step)
+                return in.fail("\"" + token + "\" is not an input");
+            replay.inputs.push_back({'t', value});
+            continue;
+        }
+        replay.inputs.push_back({token[0], value});
+    }
+    frame.count = static_cast<int>(replay.inputs.size()) - frame.first;
+    replay.frames.push_back(frame);
+    in.frame += frame.repeats;
+    return true;
+}
+
+} // namespace
+
+bool parse_replay(const std::string& text, Replay& replay, std::string& why) {
+    replay = Replay{};
+    Reader in{text, 0, 0, 0, false, {}};
+    bool ok = read_header(in, replay) && read_boards(in, replay);
+    in.inputs = true;
+    std::string line;
+    while (ok) {
+        if (!in.next(line)) {
+            if (in.at == text.size()) in.fail("the file is cut short: it has no end line");
+            ok = false;
+        } else if (line.compare(0, 4, "end ") == 0) {
+            ok = read_end(in, replay, line);
+            break;
+        } else {
+            ok = read_frame(in, replay, line);
+        }
+    }
+    if (!ok) why = in.why;
+    return ok;
+}
