@@ -1,10 +1,12 @@
 // The whole run as the player's shell sees it: files, exit status, the terminal handed back.
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 
 #include "game/game.h"
 #include "game/player.h"
+#include "history/replay.h"
 #include "test_support.h"
 
 namespace {
@@ -140,4 +142,112 @@ TEST_F(Run, SeveralMapsArePlayedInTurnWithTheLivesLeft) {
         EXPECT_EQ(std::string({char(f[33]), char(game.mapa[10][10]), char(f[35 * 80 + 14])}),
                   c.seen);
     }
+}
+
+// ---- replays -----------------------------------------------------------------------------------
+
+namespace {
+
+// A dot eaten, then down into the patroller's way, a wall keeping the player there: caught, a
+// blink, then Escape.
+void script_caught_then_escape() {
+    auto board = walled_board();
+    set_cell(board, 2, 1, '.');
+    set_cell(board, 30, 30, '.');
+    set_cell(board, 2, 4, 'X');
+    std::ofstream("mapa.txt", std::ios::binary) << map_text(board);
+    fake::press(key_right, 300);
+    fake::press(key_down, 700);
+    for (int t = 900; t < 6000; t += 300) fake::press_arrow(key_down, t);
+    fake::press(key_escape, 7000);
+}
+
+std::string text_of(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+} // namespace
+
+TEST_F(Run, ARecordedGameReplaysToTheSameFramesAndEnding) {
+    script_caught_then_escape();
+    ASSERT_EQ(record_game(game, "game.replay", {}), 0);
+    auto recorded = fake::console;
+    ASSERT_EQ(recorded.bells, 1);
+    std::remove("mapa.txt"); // the replay needs no map
+
+    fake::reset();
+    EXPECT_EQ(replay_game(game, "game.replay", 4), 0);
+    EXPECT_TRUE(fake::console.frames == recorded.frames);
+    EXPECT_EQ(fake::console.bells, 1);
+    EXPECT_TRUE(fake::console.closed);
+    // Paced by the recorded clock, four times as fast.
+    EXPECT_NEAR(fake::console.now_ms, recorded.now_ms / 4, 100);
+}
+
+// Recorded by the fake console, so it plays to the same end on every system the tests run on,
+// whatever random numbers its C library would draw.
+const std::string committed = REPLAYS_DIR "/caught_three_times.replay";
+
+TEST_F(Run, TheCommittedReplayPlaysToItsEnd) {
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(replay_game(game, committed.c_str(), 16), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "GAME OVER!\n");
+    EXPECT_EQ(fake::console.bells, 3);
+}
+
+TEST_F(Run, AGameEndedByASignalReplaysToWhereItEnded) {
+    script_caught_then_escape();
+    fake::console.deadline_ms = 2000;
+    EXPECT_THROW(record_game(game, "game.replay", {}), fake::TimeUp);
+    ASSERT_NE(fake::console.last_words, nullptr);
+    fake::console.last_words(15); // as the terminal calls it on SIGTERM
+    stop_history();
+    EXPECT_NE(text_of("game.replay").find("\nend signal 15\n"), std::string::npos);
+
+    fake::reset();
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(replay_game(game, "game.replay", 1), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "The recorded game was ended here by signal 15.\n");
+}
+
+// Each row edits the committed replay; the refusal must name the place.
+TEST_F(Run, ABrokenOrEditedReplayIsRefusedNamingTheFrame) {
+    const std::string good = text_of(committed);
+    auto line_of = [&](std::size_t at) {
+        return std::to_string(std::count(good.begin(), good.begin() + at, '\n') + 1);
+    };
+    std::size_t key = good.find("+ k80 ");
+    std::size_t half = good.find('\n', good.size() / 2) + 4;
+    struct Row {
+        std::string text, expected;
+        bool during_play;
+    } rows[] = {
+        {good.substr(0, half), "line " + line_of(half) + " (frame", false},
+        {good.substr(0, good.rfind("end ")), "cut short: it has no end line", false},
+        {good.substr(0, key) + "+ k72 " + good.substr(key + 6),
+         "(line " + line_of(key) + "): the screen is not the one recorded", true},
+        {"dotmaze replay 2, game 9" + good.substr(good.find('\n')), "line 1: a replay of format 2",
+         false},
+        {"#!/bin/sh\n", "line 1: this is not a dotmaze replay", false},
+        {good.substr(0, 50) + good.substr(51), "line 3: a board row must be 32 cells", false},
+        {good + "end escape\n", "something follows the end line", false},
+    };
+    for (const Row& row : rows) {
+        std::ofstream("edited.replay", std::ios::binary) << row.text;
+        fake::reset();
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(replay_game(game, "edited.replay", 16), 1);
+        std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_NE(err.find("dotmaze: replay \"edited.replay\": "), std::string::npos) << err;
+        EXPECT_NE(err.find(row.expected), std::string::npos) << err;
+        EXPECT_EQ(fake::console.opened, row.during_play) << err;
+        EXPECT_EQ(fake::console.closed, row.during_play) << err;
+    }
+    // Refused like a map: the file services give the reason.
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(replay_game(game, ".", 1), 1);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot open the replay \".\""),
+              std::string::npos);
 }
