@@ -1,5 +1,6 @@
 # Losing all three lives: each catch rings the bell, sends the player back to the start to
-# blink, and takes a life off the panel; the third ends the game with "GAME OVER!".
+# blink, and takes a life off the panel; the third ends the game with "GAME OVER!". The game
+# is recorded, and its replay must end on the same screen, eight times as fast.
 #
 # Only mob 1 can reach the player here: the other two are fenced off below row 8. Mob 1 goes
 # round (1,3) -> (11,3) -> (11,5) -> (1,5) -> (1,3) once every 24 ticks (4.8 s), so a player
@@ -20,7 +21,9 @@ lives_are() {
     shows_at 14 35 "$1"
 }
 
-start_game
+tick_clock
+started=$NOW_MS
+start_game 80x45 "$(printf '%q' "$GAME") --record game.replay 2>err"
 # Count the bells the game rings; tmux runs this hook once for each one.
 tmux -L "$SOCK" set-hook -g alert-bell "run-shell 'echo bell >> $(printf '%q' "$WORK/bells")'" ||
     fail "could not set the bell hook"
@@ -93,11 +96,13 @@ done
 # The last life: the words go up below the board on the game's screen...
 # (Row 40 is the game's: once it has gone, the words are printed at the top.)
 wait_for_text_at 0 40 "GAME OVER!" 5
+recorded=("${SCREEN[@]:0:41}")
 lives_are 0 || fail "the lives digit shows '$(cell 14 35)' at the end, expected 0"
 pass "the third catch shows GAME OVER! below the board"
 
 # ...and stay on the terminal's own screen after the game has given it back.
 wait_for_exit 5
+played=$((NOW_MS - started))
 assert_status 0
 assert_terminal_restored
 [ "$(bells)" = 3 ] || fail "$(bells) bells for three catches"
@@ -109,3 +114,28 @@ done
 screen_contains SCORE && fail "the panel is still showing after the game"
 [ -s "$WORK/err" ] && fail "the game wrote to stderr: $(<"$WORK/err")"
 pass "status 0, terminal restored, GAME OVER! still showing"
+
+# The replay, with the terminal's alternate screen off so that its last frame stays in view.
+echo "set -g alternate-screen off" >"$WORK/tmux.conf"
+tick_clock
+started=$NOW_MS
+rm -f "$WORK/status" "$WORK/bells"
+TMUX_CONF=$WORK/tmux.conf start_game 80x45 "$(printf '%q' "$GAME") --replay game.replay --speed 8 2>err"
+tmux -L "$SOCK" set-hook -g alert-bell "run-shell 'echo bell >> $(printf '%q' "$WORK/bells")'"
+wait_for_exit 10
+replayed=$((NOW_MS - started))
+assert_status 0
+assert_terminal_restored
+[ -s "$WORK/err" ] && fail "the replay wrote to stderr: $(<"$WORK/err")"
+# The words the game leaves after it may scroll the pane by a row.
+same_rows() {
+    local row
+    for ((row = 1; row <= 40; ++row)); do
+        [ "${SCREEN[$row - $1]}" = "${recorded[$row]}" ] || return 1
+    done
+}
+same_rows 0 || same_rows 1 || fail "the replay's last frame is not the game's"
+[ "$(bells)" = 3 ] || fail "$(bells) bells in the replay of three catches"
+# Eight times as fast, but for the start-up and a busy machine.
+[ $((replayed * 4)) -lt "$played" ] || fail "the replay took $replayed ms of the game's $played"
+pass "the replay at --speed 8 ends on the same screen, in $replayed ms of the game's $played"

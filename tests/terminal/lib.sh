@@ -163,7 +163,7 @@ map_write() {
 # Runs COMMAND (the game by default, stderr into "err") in the work directory in a detached
 # pane of the given size (80x45 by default). Around it the pane's shell records `stty -g` in
 # "before" and "after" and the exit status in "status" (written last), then stays alive so
-# the screen can still be read. Each call starts a server of its own: a client that reached
+# the screen can still be read. TMUX_CONF names a tmux configuration to start with. Each call starts a server of its own: a client that reached
 # the last one's socket while it was shutting down would fail to start the session.
 start_game() {
     stop_session
@@ -185,7 +185,7 @@ stty -g > after
 echo \$rc > status.tmp && mv status.tmp status
 exec sleep 600"
     local why
-    why=$(tmux -L "$SOCK" -f /dev/null new-session -d -s "$SESSION" -x "$cols" -y "$rows" \
+    why=$(tmux -L "$SOCK" -f "${TMUX_CONF:-/dev/null}" new-session -d -s "$SESSION" -x "$cols" -y "$rows" \
         "$wrapper" 2>&1) || fail "tmux could not start a session: $why"
 }
 
