@@ -26,6 +26,8 @@ std::uint16_t screen_checksum() {
 
 // ---- recording -----------------------------------------------------------------------------
 
+constexpr char random_digits[] = "0123456789abcdefghijklmnopqrstuv";
+
 struct Recording {
     std::vector<std::string> map_names, boards;
     std::string text;      // the frames written so far
@@ -35,6 +37,7 @@ struct Recording {
     std::int64_t clock = 0;
     std::uint16_t checksum = 0;
     bool checked = false;
+    bool in_randoms = false; // the line's last token is its random numbers
 };
 Recording rec;
 
@@ -43,6 +46,18 @@ void add(const char* format, long long value) {
     std::snprintf(token, sizeof token, format, value);
     if (!rec.line.empty()) rec.line += ' ';
     rec.line += token;
+    rec.in_randoms = false;
+}
+
+// Random numbers are most of a replay: the ones in a row go into one token, three base-32
+// digits each.
+void add_random(int value) {
+    if (!rec.in_randoms) {
+        if (!rec.line.empty()) rec.line += ' ';
+        rec.line += 'r';
+        rec.in_randoms = true;
+    }
+    for (int shift = 10; shift >= 0; shift -= 5) rec.line += random_digits[value >> shift & 31];
 }
 
 void write_last_line() {
@@ -67,6 +82,7 @@ void end_recorded_frame() {
         rec.repeats = 1;
     }
     rec.line.clear();
+    rec.in_randoms = false;
 }
 
 // ---- replaying -----------------------------------------------------------------------------
@@ -267,7 +283,7 @@ void seed_random() {
 int random_number() {
     if (mode == Mode::replaying) return static_cast<int>(take('r'));
     int value = raw_random_number();
-    if (mode == Mode::recording) add("r%lld", value);
+    if (mode == Mode::recording) add_random(value);
     return value;
 }
 

@@ -65,6 +65,22 @@ bool checksum(const std::string& token, std::uint16_t& value) {
     return true;
 }
 
+// "r" and three digits of 0-9a-v for each number, 0 to 32767.
+bool randoms(const std::string& token, Replay& replay) {
+    if (token.size() < 4 || (token.size() - 1) % 3 != 0) return false;
+    for (std::size_t i = 1; i < token.size(); i += 3) {
+        std::int64_t value = 0;
+        for (std::size_t j = i; j < i + 3; ++j) {
+            char c = token[j];
+            int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'v' ? c - 'a' + 10 : -1;
+            if (digit < 0) return false;
+            value = value * 32 + digit;
+        }
+        replay.inputs.push_back({'r', value});
+    }
+    return true;
+}
+
 bool read_header(Reader& in, Replay& replay) {
     std::string line;
     if (!in.next(line)) return false;
@@ -168,9 +184,11 @@ bool read_frame(Reader& in, Replay& replay, const std::string& line) {
                 return in.fail("\"" + token + "\": a key code is k and 0 to 255");
             break;
         case 'r':
-            if (!number(token, 1, 5, value) || value > 32767)
-                return in.fail("\"" + token + "\": a random number is r and 0 to 32767");
-            break;
+            if (!randoms(token, replay))
+                return in.fail("\"" + token +
+                               "\": random numbers are r and three base-32 "
+                               "digits (0-9, a-v) each");
+            continue;
         default:
             if (!number(token, 0, 13, value) || value > max_clock_step)
                 return in.fail("\"" + token + "\" is not an input");

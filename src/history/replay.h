@@ -11,10 +11,11 @@
 //   inputs
 //   s 3                              one line per frame: what the rules took between two key
 //   40 *4                            tests (the first line: before the first), then the
-//   + k72 41 r1234 r77 c9f3a         screen's checksum where it changed; "*N" stands for N
+//   + k72 41 r0f200j c9f3a           screen's checksum where it changed; "*N" stands for N
 //   end escape                       equal lines in a row. How the game ended comes last.
 // Frame lines hold: "+" a key waiting (no "+": none), "kN" a key code, a bare number the
-// clock's advance since its last reading, "rN" a random number, "s" the generator seeded,
+// clock's advance since its last reading, "r" and three base-32 digits (0-9a-v) for each
+// random number drawn in a row, "s" the generator seeded,
 // "cXXXX" the screen buffer's checksum, "-" a frame that took nothing.
 #pragma once
 
