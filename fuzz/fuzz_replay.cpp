@@ -1,0 +1,48 @@
+// Fuzzes the replay reader, and then the game played from whatever it accepted: a replay is
+// the file a player is most likely to be handed by someone else. A file the reader takes must
+// play without a fault of the sanitizers' and end in one of the ways a replay ends.
+//
+// Input: the replay file's bytes.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "fake_platform.h"
+#include "game/loop.h"
+#include "game/startup.h"
+#include "history/replay.h"
+
+namespace {
+
+constexpr std::int64_t deadline_ms = 60'000; // on the fake console's clock
+
+Replay replay;
+Game game;
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    std::string text(reinterpret_cast<const char*>(data), size);
+    std::string why;
+    if (!parse_replay(text, replay, why)) {
+        if (why.compare(0, 5, "line ") != 0) std::abort(); // every refusal names its line
+        return 0;
+    }
+    if (replay.boards.empty() || replay.frames.empty()) std::abort();
+
+    fake::reset();
+    fake::console.deadline_ms = deadline_ms;
+    start_replay(replay, &game.kursor[0][0], 0);
+    try {
+        std::memset(game.mapa, 0, sizeof game.mapa);
+        std::memcpy(game.mapa, replay.boards[0].data(), board_size * board_size);
+        start_on_board(game);
+        finish_replay(run_loop(game));
+    } catch (const ReplayFault& fault) {
+        if (fault.what.find(" at frame ") == std::string::npos) std::abort();
+    } catch (const ReplayStopped&) {
+    } catch (const fake::TimeUp&) {}
+    stop_history();
+    return 0;
+}
