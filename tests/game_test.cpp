@@ -183,6 +183,14 @@ TEST_F(Run, ARecordedGameReplaysToTheSameFramesAndEnding) {
     EXPECT_TRUE(fake::console.closed);
     // Paced by the recorded clock, four times as fast.
     EXPECT_NEAR(fake::console.now_ms, recorded.now_ms / 4, 100);
+
+    // Escape on the keyboard stops a replay at once; other keys do nothing.
+    fake::reset();
+    fake::press('H', 100);
+    fake::press(key_escape, 500);
+    EXPECT_EQ(replay_game(game, "game.replay", 1), 0);
+    EXPECT_NEAR(fake::console.now_ms, 500, 20);
+    EXPECT_TRUE(fake::console.closed);
 }
 
 // Recorded by the fake console, so it plays to the same end on every system the tests run on,
