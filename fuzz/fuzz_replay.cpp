@@ -9,8 +9,7 @@
 #include <string>
 
 #include "fake_platform.h"
-#include "game/loop.h"
-#include "game/startup.h"
+#include "game/game.h"
 #include "history/replay.h"
 
 namespace {
@@ -35,10 +34,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fake::console.deadline_ms = deadline_ms;
     start_replay(replay, &game.kursor[0][0], 0);
     try {
-        std::memset(game.mapa, 0, sizeof game.mapa);
-        std::memcpy(game.mapa, replay.boards[0].data(), board_size * board_size);
-        start_on_board(game);
-        finish_replay(run_loop(game));
+        static Board board;
+        std::memset(&board, 0, sizeof board);
+        std::memcpy(board.cells, replay.boards[0].data(), board_size * board_size);
+        // The first map: the levels' pauses between maps are the run's, not the rules'.
+        Ending ending = play_map(game, board, starting_lives, "").ending;
+        if (replay.boards.size() == 1) finish_replay(ending);
     } catch (const ReplayFault& fault) {
         if (fault.what.find(" at frame ") == std::string::npos) std::abort();
     } catch (const ReplayStopped&) {
