@@ -116,7 +116,7 @@ void unix_tty::forget_keys() {
     second_code = -1;
 }
 
-bool key_waiting() {
+bool raw_key_waiting() {
     act_on_signals();
     if (second_code >= 0) return true;
     take_keys();
@@ -124,13 +124,13 @@ bool key_waiting() {
     return escape_queued || queue_count > 0;
 }
 
-int read_key() {
+int raw_read_key() {
     if (second_code >= 0) {
         int code = second_code;
         second_code = -1;
         return code;
     }
-    if (!key_waiting()) return 0;
+    if (!raw_key_waiting()) return 0;
     if (escape_queued) {
         escape_queued = false;
         return escape_key;

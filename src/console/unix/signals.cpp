@@ -16,6 +16,7 @@
 #include <term.h>
 #include <termios.h>
 #include <unistd.h>
+#include <utility>
 
 using namespace unix_tty;
 
@@ -37,6 +38,7 @@ struct Signals {
     bool found_modes_saved = false;
     char leave_sequence[64]{};
     int leave_length = 0;
+    void (*last_words)(int) = nullptr; // the game's, for a quit
 } signals;
 
 std::int64_t monotonic_ms() {
@@ -130,6 +132,7 @@ void unix_tty::quit_if_signalled() {
     int sig = signals.quit;
     if (sig == 0) return;
     console_close();
+    if (signals.last_words != nullptr) std::exchange(signals.last_words, nullptr)(sig);
     // A lost terminal counts as SIGHUP even where SIGHUP is ignored: then just its status.
     struct sigaction now {};
     if (sigaction(sig, nullptr, &now) == 0 && now.sa_handler != SIG_IGN) {
@@ -137,6 +140,10 @@ void unix_tty::quit_if_signalled() {
         std::raise(sig);
     }
     std::_Exit(128 + sig);
+}
+
+void call_before_quitting(void (*last_words)(int)) {
+    signals.last_words = last_words;
 }
 
 void unix_tty::hang_up() {
@@ -190,20 +197,20 @@ void unix_tty::save_leave_sequence() {
 
 // ---- time and chance -----------------------------------------------------------------------
 
-std::int64_t clock_ms() {
+std::int64_t raw_clock_ms() {
     return monotonic_ms() - process_start_ms - signals.stopped_ms;
 }
 
-void sleep_ms(int ms) {
+void raw_sleep_ms(int ms) {
     timespec left{ms / 1000, (ms % 1000) * 1000000L};
     while (nanosleep(&left, &left) != 0 && errno == EINTR) act_on_signals();
     act_on_signals();
 }
 
-void seed_random() {
+void raw_seed_random() {
     std::srand(static_cast<unsigned>(std::time(nullptr)));
 }
 
-int random_number() {
+int raw_random_number() {
     return std::rand() % 32768;
 }

@@ -294,18 +294,22 @@ void ring_bell() {
 
 // ---- time and chance -----------------------------------------------------------------------
 
-std::int64_t clock_ms() {
+std::int64_t raw_clock_ms() {
     return static_cast<std::int64_t>(GetTickCount64() - ticks_at_start);
 }
 
-void sleep_ms(int ms) {
+void raw_sleep_ms(int ms) {
     Sleep(static_cast<DWORD>(ms));
 }
 
-void seed_random() {
+void raw_seed_random() {
     std::srand(static_cast<unsigned>(std::time(nullptr)));
 }
 
-int random_number() {
+int raw_random_number() {
     return std::rand();
 }
+
+// Ctrl-C and the window's closing end the process from a thread of their own, while the game
+// goes on in its own: nothing of the game's can safely run then.
+void call_before_quitting(void (*)(int)) {}

@@ -100,13 +100,13 @@ bool take_next_key() {
 
 } // namespace
 
-bool key_waiting() {
+bool raw_key_waiting() {
     if (console_in == INVALID_HANDLE_VALUE) return false;
     return take_queued_escape() || have_code() || take_next_key();
 }
 
-int read_key() {
-    if (!have_code() && !key_waiting()) return 0;
+int raw_read_key() {
+    if (!have_code() && !raw_key_waiting()) return 0;
     if (next_code == code_count) {
         next_code = 0;
         --repeats_left;
