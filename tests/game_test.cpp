@@ -193,6 +193,27 @@ TEST_F(Run, ARecordedGameReplaysToTheSameFramesAndEnding) {
     EXPECT_TRUE(fake::console.closed);
 }
 
+TEST_F(Run, ALevelsGameReplaysWithItsMapsAndTheirNames) {
+    auto board = walled_board();
+    set_cell(board, 2, 1, '.');
+    std::ofstream("a.txt", std::ios::binary) << map_text(board);
+    std::ofstream("b.txt", std::ios::binary) << map_text(board);
+    fake::press(key_right, 300);
+    fake::press(key_right, 4000);
+    ASSERT_EQ(record_game(game, "game.replay", {"a.txt", "b.txt"}), 0);
+    auto recorded = fake::console;
+    ASSERT_EQ(recorded.printed.size(), 3u); // "Well done!", "Next: b.txt (2 of 2)", "Well done!"
+    std::remove("a.txt");
+    std::remove("b.txt");
+
+    fake::reset();
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(replay_game(game, "game.replay", 16), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Well done!\n");
+    EXPECT_TRUE(fake::console.frames == recorded.frames);
+    EXPECT_EQ(fake::console.printed, recorded.printed);
+}
+
 // Recorded by the fake console, so it plays to the same end on every system the tests run on,
 // whatever random numbers its C library would draw.
 const std::string committed = REPLAYS_DIR "/caught_three_times.replay";
