@@ -3,8 +3,8 @@
 # fuzzes for the given number of seconds (default 60), shared between fuzz_game (maps, keys,
 # random numbers) and fuzz_replay (replay files). A crash is saved in fuzz/regressions/ (a
 # replay's as replay-*) and makes this script fail. Each target's corpus grows outside the
-# repo, in FUZZ_CORPUS (default ~/.cache/dotmaze/fuzz), seeded from fuzz/corpus/ and
-# fuzz/replay_corpus/, so that long runs build on each other.
+# repo, in FUZZ_CORPUS (default ~/.cache/dotmaze/fuzz), with fuzz/corpus/ and
+# fuzz/replay_corpus/ as seeds, so that long runs build on each other.
 #   fuzz/run.sh [seconds]
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -44,10 +44,10 @@ fuzz() {
         }
     fi
 
+    # New inputs go into the first folder; the seeds are read as they are in the repo.
     mkdir -p "$corpus"
-    cp -n "$seeds"/* "$corpus"/
     local log="$build/$target.log" status=0
-    "$fuzzer" "$corpus" -max_total_time="$time" -timeout=10 -rss_limit_mb=2048 \
+    "$fuzzer" "$corpus" "$seeds" -max_total_time="$time" -timeout=10 -rss_limit_mb=2048 \
         -print_final_stats=1 -artifact_prefix="$regressions/$prefix" >"$log" 2>&1 || status=$?
     local runs
     runs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)"
