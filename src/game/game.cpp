@@ -223,8 +223,14 @@ int record_game(Game& g, const char* replay_name, const std::vector<const char*>
         read_board(boards[i], map);
     }
     recording_name = replay_name;
-    // A replay that cannot be written is better found out before the game than after it.
-    if (replay_name != nullptr && !write_recording("")) return 1;
+    // A replay that cannot be written is better found out before the game than after it; but
+    // one already there is kept until the new one replaces it.
+    if (replay_name != nullptr && is_folder(replay_name)) {
+        std::fprintf(stderr, "dotmaze: cannot write the replay \"%s\": it is a folder\n",
+                     replay_name);
+        return 1;
+    }
+    if (replay_name != nullptr && !path_exists(replay_name) && !write_recording("")) return 1;
     if (!open_console_or_report()) return 1;
 
     if (replay_name != nullptr) {
