@@ -9,6 +9,7 @@
 #include "game/game.h"
 #include "game/map_check.h"
 #include "game/map_reader.h"
+#include "history/scores.h"
 
 namespace {
 
@@ -19,6 +20,7 @@ void print_usage(std::FILE* out) {
                "       dotmaze --check [--quiet] [MAP...]\n"
                "       dotmaze --record FILE [MAP]...\n"
                "       dotmaze --replay FILE [--speed N]\n"
+               "       dotmaze --scores [MAP...]\n"
                "       dotmaze -h | --help\n"
                "       dotmaze --version\n",
                out);
@@ -42,7 +44,12 @@ void print_help() {
                "      --replay FILE\n"
                "                 show the game kept in FILE as it was played; Escape stops it\n"
                "      --speed N  replay N times as fast, N from 1 to 16\n"
-               "  -h, --help     show this help and exit\n"
+               "      --scores   list the ten best games on each MAP, or on every map played\n"
+               "                 without one. Each map won or lost is kept in the scores file:\n"
+               "                 ",
+               stdout);
+    std::puts(scores_file_shown());
+    std::fputs("  -h, --help     show this help and exit\n"
                "      --version  print the version and exit\n"
                "      --         end the options, for a MAP whose name starts with \"-\"\n"
                "\n"
@@ -107,7 +114,7 @@ int speed_of(const char* text) {
 } // namespace
 
 static int run(int argc, char** argv) {
-    enum { opt_version = 256, opt_check, opt_quiet, opt_record, opt_replay, opt_speed };
+    enum { opt_version = 256, opt_check, opt_quiet, opt_record, opt_replay, opt_speed, opt_scores };
     static const option options[] = {{"help", no_argument, nullptr, 'h'},
                                      {"version", no_argument, nullptr, opt_version},
                                      {"check", no_argument, nullptr, opt_check},
@@ -115,9 +122,10 @@ static int run(int argc, char** argv) {
                                      {"record", required_argument, nullptr, opt_record},
                                      {"replay", required_argument, nullptr, opt_replay},
                                      {"speed", required_argument, nullptr, opt_speed},
+                                     {"scores", no_argument, nullptr, opt_scores},
                                      {nullptr, 0, nullptr, 0}};
     opterr = 0; // our own words for a usage error, the same on every system
-    bool check = false, quiet = false;
+    bool check = false, quiet = false, scores = false;
     const char* record = nullptr;
     const char* replay = nullptr;
     const char* speed = nullptr;
@@ -145,6 +153,9 @@ static int run(int argc, char** argv) {
         case opt_speed:
             speed = optarg;
             break;
+        case opt_scores:
+            scores = true;
+            break;
         case ':':
             std::fprintf(stderr, "dotmaze: %s needs a value\n", argv[optind - 1]);
             return usage_fault();
@@ -154,8 +165,8 @@ static int run(int argc, char** argv) {
             return usage_fault();
         }
     }
-    if (check + (record != nullptr) + (replay != nullptr) > 1) {
-        std::fputs("dotmaze: --check, --record and --replay go one at a time\n", stderr);
+    if (check + scores + (record != nullptr) + (replay != nullptr) > 1) {
+        std::fputs("dotmaze: --check, --record, --replay and --scores go one at a time\n", stderr);
         return usage_fault();
     }
     if (speed != nullptr && (replay == nullptr || speed_of(speed) == 0)) {
@@ -170,6 +181,7 @@ static int run(int argc, char** argv) {
         std::fputs("dotmaze: --quiet goes with --check\n", stderr);
         return usage_fault();
     }
+    if (scores) return show_best_games(std::vector<const char*>(argv + optind, argv + argc));
     // Each map on its own: one that cannot be opened is reported, and the others still checked.
     if (check) {
         int status = 0;

@@ -10,6 +10,7 @@
 #include "game/player.h"
 #include "game/startup.h"
 #include "history/replay.h"
+#include "history/scores.h"
 
 namespace {
 
@@ -56,14 +57,21 @@ bool announce_next_map(const char* map_name, int number, int count) {
 }
 
 // The maps in turn, the lives left on each map won carried to the next. Returns the ending
-// of the game: a game over or an Escape on any map, or the last map won.
-Ending play_maps(Game& g, const std::vector<const char*>& names, const std::vector<Board>& boards) {
+// of the game: a game over or an Escape on any map, or the last map won. With `places` (a
+// game played, not replayed) each map won or lost is recorded at once, so that a Ctrl-C on a
+// later one does not lose it, and the line that tells its place goes into `places`, to be
+// shown once the terminal is given back.
+Ending play_maps(Game& g, const std::vector<const char*>& names, const std::vector<Board>& boards,
+                 std::vector<std::string>* places) {
     int count = static_cast<int>(boards.size());
     int lives = starting_lives;
     for (int i = 0;; ++i) {
         char label[map_label_cols + 1] = "";
         if (count > 1) make_map_label(label, names[i], i + 1, count);
         MapResult result = play_map(g, boards[i], lives, label);
+        if (places != nullptr && result.ending != Ending::escape)
+            places->push_back(record_game(
+                finished_game(names[i] != nullptr ? names[i] : map_file_name, boards[i], result)));
         if (result.ending != Ending::won || i + 1 == count) return result.ending;
         if (!announce_next_map(names[i + 1], i + 2, count)) return Ending::escape;
         lives = result.lives;
@@ -239,7 +247,8 @@ int record_game(Game& g, const char* replay_name, const std::vector<const char*>
             record_board(names[i] != nullptr ? names[i] : map_file_name, boards[i].cells);
         call_before_quitting(save_recording_on_quit);
     }
-    Ending ending = play_maps(g, names, boards);
+    std::vector<std::string> places;
+    Ending ending = play_maps(g, names, boards, &places);
     console_close();
 
     bool saved = true;
@@ -249,6 +258,10 @@ int record_game(Game& g, const char* replay_name, const std::vector<const char*>
         stop_history();
     }
     leave_ending_words(ending);
+    // Under them, each map's place; on a console of one screen the ending's words still end
+    // the last line.
+    if (!console_close_restores_screen() && !places.empty()) std::putchar('\n');
+    for (const std::string& place : places) std::puts(place.c_str());
     return saved ? 0 : 1;
 }
 
@@ -268,7 +281,7 @@ int replay_game(Game& g, const char* replay_name, int speed) {
     std::string fault;
     start_replay(replay, &g.kursor[0][0], speed);
     try {
-        ending = play_maps(g, names, boards);
+        ending = play_maps(g, names, boards, nullptr); // a game shown again is not played again
         finish_replay(ending);
     } catch (const ReplayStopped& stop) {
         ending = Ending::none;

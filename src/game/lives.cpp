@@ -7,7 +7,6 @@ namespace {
 
 constexpr int blinks = 3;
 constexpr int blink_half_ms = 500;
-constexpr int game_over_pause_ms = 1000;
 
 bool caught(const Game& g) {
     return (g.x == g.mob1_x && g.y == g.mob1_y) || (g.x == g.mob2_x && g.y == g.mob2_y) ||

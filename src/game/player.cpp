@@ -3,12 +3,6 @@
 #include "console/platform.h"
 #include "console/screen.h"
 
-namespace {
-
-constexpr int win_pause_ms = 500;
-
-} // namespace
-
 Ending handle_key(Game& g, int c1) {
     int to_x = g.x, to_y = g.y;
     bool allowed = false;

@@ -1,0 +1,171 @@
+#include "history/scores.h"
+
+#include <cstdio>
+#include <ctime>
+
+#include "console/platform.h"
+#include "game/lives.h"
+#include "game/map_reader.h"
+#include "game/player.h"
+#include "game/startup.h"
+
+namespace {
+
+constexpr int shown_games = 10;
+
+#ifdef _WIN32
+constexpr const char* scores_name = "\\scores.txt";
+constexpr const char* lock_name = "\\scores.lock";
+#else
+constexpr const char* scores_name = "/scores";
+constexpr const char* lock_name = "/scores.lock";
+#endif
+
+// The date for a person reading the file, in the time of the place where they played.
+std::string local_date_now() {
+    std::time_t now = std::time(nullptr);
+    char date[32] = "";
+    if (const std::tm* local = std::localtime(&now))
+        std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", local);
+    return date[0] != '\0' ? date : "unknown";
+}
+
+// The scores file's path in `path`, or false and why not.
+bool scores_path(std::string& folder, std::string& why) {
+    char path[4096], reason[512];
+    if (!state_folder(path, sizeof path, reason, sizeof reason)) {
+        why = std::string("no folder for the scores: ") + reason;
+        return false;
+    }
+    folder = path;
+    return true;
+}
+
+// The whole file into `text`, or false and why not. A file that is not there yet holds no
+// games.
+bool read_scores(const std::string& path, std::string& text, std::string& why) {
+    text.clear();
+    if (!path_exists(path.c_str())) return true;
+    char reason[512];
+    std::FILE* file = open_regular_file(path.c_str(), max_scores_bytes, reason, sizeof reason);
+    if (file == nullptr) {
+        why = "cannot read " + path + ": " + reason;
+        return false;
+    }
+    char chunk[8192];
+    std::size_t got;
+    // A file may report a size of 0 whatever it holds: count what comes.
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0 &&
+           text.size() <= static_cast<std::size_t>(max_scores_bytes))
+        text.append(chunk, got);
+    bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (text.size() > static_cast<std::size_t>(max_scores_bytes)) {
+        why = path + " is larger than 1 MiB, too large to be a scores file: left as it is";
+        return false;
+    }
+    if (failed) why = "cannot read " + path;
+    return !failed;
+}
+
+// Reads, adds and rewrites under the lock, so that a game ending at the same moment waits
+// for this one's record to land and then adds its own to it. The lock is a file of its own:
+// one on the scores file would go with the old file at the rename.
+bool save(const GameRecord& record, Place& place, std::string& why) {
+    std::string folder;
+    if (!scores_path(folder, why)) return false;
+    std::string path = folder + scores_name;
+    char reason[512];
+    int lock = lock_file((folder + lock_name).c_str(), reason, sizeof reason);
+    if (lock < 0) {
+        why = "cannot lock " + folder + lock_name + ": " + reason;
+        return false;
+    }
+    std::string text;
+    bool saved = read_scores(path, text, why);
+    if (saved) {
+        ScoresFile file = parse_scores(text);
+        place = add_record(file, record);
+        text = format_scores(file);
+        if (text.size() > static_cast<std::size_t>(max_scores_bytes)) {
+            why = path + " would grow past 1 MiB";
+            saved = false;
+        } else if (!replace_file(path.c_str(), text.data(), static_cast<long>(text.size()), reason,
+                                 sizeof reason)) {
+            why = "cannot write " + path + ": " + reason;
+            saved = false;
+        }
+    }
+    unlock_file(lock);
+    return saved;
+}
+
+// The identity of the board in the map file `name`, or false when it cannot be read.
+bool board_of(const char* name, std::string& board) {
+    char why[256];
+    std::FILE* map = open_map(name, why, sizeof why);
+    if (map == nullptr) return false;
+    Board read{};
+    read_board(read, map);
+    board = board_identity(&read.cells[0][0], board_size * board_size);
+    return true;
+}
+
+} // namespace
+
+const char* scores_file_shown() {
+#ifdef _WIN32
+    return "%LOCALAPPDATA%\\dotmaze\\scores.txt";
+#else
+    return "~/.local/state/dotmaze/scores ($XDG_STATE_HOME/dotmaze/scores)";
+#endif
+}
+
+GameRecord finished_game(const char* map_name, const Board& board, const MapResult& result) {
+    GameRecord r;
+    r.map = map_name;
+    r.board = board_identity(&board.cells[0][0], board_size * board_size);
+    r.won = result.ending == Ending::won;
+    r.dots = result.dots_eaten;
+    r.total = result.dots;
+    r.lives = result.lives;
+    // The play ends with the last move; the pause that shows the ending's words is not play.
+    r.time_ms = result.play_ms - (r.won ? win_pause_ms : game_over_pause_ms);
+    r.date = local_date_now();
+    return r;
+}
+
+std::string record_game(const GameRecord& record) {
+    Place place;
+    std::string why;
+    if (!save(record, place, why)) return not_saved_line(record, why);
+    return place_line(record, place);
+}
+
+int show_best_games(const std::vector<const char*>& map_names) {
+    std::string folder, why, text;
+    if (!scores_path(folder, why) || !read_scores(folder + scores_name, text, why)) {
+        std::fprintf(stderr, "dotmaze: cannot show the best games: %s\n", why.c_str());
+        return 1;
+    }
+    ScoresFile file = parse_scores(text);
+    if (map_names.empty()) std::fputs(best_games_table(file, "", "", shown_games).c_str(), stdout);
+    for (std::size_t i = 0; i < map_names.size(); ++i) {
+        const char* name = map_names[i];
+        if (i > 0) std::putchar('\n');
+        std::string board;
+        if (board_of(name, board)) {
+            std::fputs(best_games_table(file, board, name, shown_games).c_str(), stdout);
+            continue;
+        }
+        // A map that is gone, or was never here: the games played under its name.
+        ScoresFile named;
+        for (const ScoreLine& line : file.lines)
+            if (line.known && line.record.map == name) named.lines.push_back(line);
+        if (named.lines.empty())
+            std::printf("No games recorded on %s.\n", name);
+        else
+            std::fputs(best_games_table(named, "", "", shown_games).c_str(), stdout);
+    }
+    return 0;
+}

@@ -1,0 +1,25 @@
+// The player's scores file: found, locked, read and replaced through the platform's file
+// services, so that games ending at once, or a crash while saving, lose no record.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "game/game.h"
+#include "history/best_games.h"
+
+// The record of a map just won or lost, `board` as read from the file `map_name`, dated now.
+GameRecord finished_game(const char* map_name, const Board& board, const MapResult& result);
+
+// Adds `record` to the player's scores file and returns the line that tells its place; or,
+// when the file cannot be read or written, the line that says it was not saved and why.
+std::string record_game(const GameRecord& record);
+
+// Where the scores file is, as the help tells it.
+const char* scores_file_shown();
+
+// dotmaze --scores [MAP...]: prints the best ten games on each map named, or on every map
+// played when none is. Returns the exit status: 1, with the reason on stderr, when the scores
+// cannot be read.
+int show_best_games(const std::vector<const char*>& map_names);
