@@ -20,6 +20,7 @@ class Run : public ::testing::Test {
         // short name): the form the game's report must show.
         dir = std::filesystem::current_path();
         fake::reset();
+        fresh_state_home();
     }
     void TearDown() override {
         std::filesystem::current_path(old_dir);
@@ -88,7 +89,8 @@ TEST_F(Run, EveryEndingGivesTheTerminalBackAndLeavesItsWordsOnIt) {
     fake::press(key_right, 500);
     testing::internal::CaptureStdout();
     EXPECT_EQ(run_game(game, nullptr), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Well done!\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Well done!\nmapa.txt: won in 0:00.5, 3 lives left: 1st of 1\n");
     EXPECT_TRUE(fake::console.closed);
 
     // Down into the patroller's way and wait there, a wall keeping the player from going on.
@@ -100,7 +102,8 @@ TEST_F(Run, EveryEndingGivesTheTerminalBackAndLeavesItsWordsOnIt) {
     for (int t = 100; t < 100'000; t += 500) fake::press(key_down, t);
     testing::internal::CaptureStdout();
     EXPECT_EQ(run_game(game, nullptr), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "GAME OVER!\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "GAME OVER!\nmapa.txt: lost with 0 of 2 dots: 1st of 1\n");
     EXPECT_EQ(game.lives, 0);
     EXPECT_TRUE(fake::console.closed);
 }
@@ -113,7 +116,8 @@ TEST_F(Run, AConsoleWithOneScreenShowsTheEndingOnce) {
     fake::press(key_right, 500);
     testing::internal::CaptureStdout();
     EXPECT_EQ(run_game(game, nullptr), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "\nmapa.txt: won in 0:00.5, 3 lives left: 1st of 1\n");
     EXPECT_EQ(fake::console.printed, std::vector<std::string>{"Well done!"});
 }
 

@@ -1,0 +1,123 @@
+// The best games: how games rank, what the file keeps, and that no game is lost on the way.
+#include <algorithm>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <thread>
+
+#include "history/scores.h"
+#include "test_support.h"
+
+namespace {
+
+const std::string board = "00000000000000aa";
+
+GameRecord won(std::int64_t ms, int lives, std::string map = "mapa.txt") {
+    return {map, board, true, 120, 120, lives, ms, "2026-12-08T07:28:08"};
+}
+GameRecord lost(int dots) {
+    return {"mapa.txt", board, false, dots, 120, 0, 60'000, "2026-12-08T07:28:08"};
+}
+
+#ifdef _WIN32
+const char* scores_name = "scores.txt";
+#else
+const char* scores_name = "scores";
+#endif
+
+} // namespace
+
+TEST(BestGames, EachGameIsToldItsPlaceAmongTheGamesOnItsMap) {
+    GameRecord elsewhere = won(9'000, 3, "copy of mapa.txt");
+    elsewhere.board = "00000000000000bb";
+    struct Row {
+        GameRecord game;
+        std::string line;
+    } rows[] = {
+        {lost(57), "mapa.txt: lost with 57 of 120 dots: 1st of 1"},
+        {lost(98), "mapa.txt: lost with 98 of 120 dots: 1st of 2"},
+        {lost(12), "mapa.txt: lost with 12 of 120 dots: 3rd of 3 (best 98 of 120 dots)"},
+        {won(151'400, 3), "mapa.txt: won in 2:31.4, 3 lives left: 1st of 4"},
+        {won(132'950, 1), "mapa.txt: won in 2:12.9, 1 life left: 1st of 5"},
+        {won(132'950, 2), "mapa.txt: won in 2:12.9, 2 lives left: 1st of 6"},
+        {won(151'400, 3), "mapa.txt: won in 2:31.4, 3 lives left: 4th of 7 (best 2:12.9)"},
+        {won(3'723'000, 3), "mapa.txt: won in 62:03.0, 3 lives left: 5th of 8 (best 2:12.9)"},
+        {elsewhere, "copy of mapa.txt: won in 0:09.0, 3 lives left: 1st of 1"},
+    };
+    ScoresFile file = parse_scores("");
+    for (const Row& row : rows)
+        EXPECT_EQ(place_line(row.game, add_record(file, row.game)), row.line);
+}
+
+TEST(BestGames, LinesTheGameCannotReadAreKeptAsTheyAreThroughARewrite) {
+    const std::string text =
+        "dotmaze scores, format 2: a newer version's header\n"
+        "1 won 151.400 3 120/120 2026-12-08T07:28:08 00000000000000aa mapa.txt\n"
+        "1 won 15#.400 3 120/120 2026-12-08T07:29:08 00000000000000aa mapa.txt\n"
+        "2 won 9.000 3 120/120 2030-01-01T00:00:00 00000000000000aa mapa.txt speed=2\n"
+        "1 lost 60.000 0 7/120 2026-12-08T07:30:00 00000000000000aa my \\\\maps\\x0a.txt\n";
+    ScoresFile file = parse_scores(text);
+    auto games = ranked(file, board);
+    ASSERT_EQ(games.size(), 2u);
+    EXPECT_EQ(games[1].map, "my \\maps\n.txt");
+    add_record(file, lost(8));
+    EXPECT_EQ(format_scores(file),
+              text + "1 lost 60.000 0 8/120 2026-12-08T07:28:08 00000000000000aa mapa.txt\n");
+}
+
+TEST(BestGames, PastAHundredGamesOnAMapTheLowestGo) {
+    ScoresFile file = parse_scores("damaged\n");
+    for (int s = 101; s >= 1; --s) add_record(file, won(s * 1000, 3));
+    auto games = ranked(file, board);
+    ASSERT_EQ(games.size(), 100u);
+    EXPECT_EQ(games.back().time_ms, 100'000);
+    EXPECT_EQ(file.lines.front().text, "damaged");
+}
+
+TEST(BestGames, TwelveGamesEndingAtOnceAreAllKept) {
+    auto home = fresh_state_home();
+    std::vector<std::string> lines(12);
+    std::vector<std::thread> games;
+    for (int i = 0; i < 12; ++i)
+        games.emplace_back([&lines, i] { lines[i] = record_game(won(1000 + i, 3)); });
+    for (auto& game : games) game.join();
+    // Each found the ones that ended before it: 1 to 12 games on the map, each count once.
+    std::vector<int> counts;
+    for (const auto& line : lines) counts.push_back(std::atoi(&line[line.rfind(" of ") + 4]));
+    std::sort(counts.begin(), counts.end());
+    for (int i = 0; i < 12; ++i) EXPECT_EQ(counts[i], i + 1) << lines[i];
+    std::ifstream in(home / "dotmaze" / scores_name, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(ranked(parse_scores(text), board).size(), 12u);
+}
+
+TEST(BestGames, AScoresFileThatCannotBeWrittenCostsOnlyTheRecord) {
+    const std::string big(max_scores_bytes + 1, '#');
+    struct Row {
+        const char* what;
+        void (*spoil)(const std::filesystem::path& folder, const std::string& big);
+    } rows[] = {
+        {"a folder where the file should be",
+         [](auto& folder, auto&) { std::filesystem::create_directories(folder / scores_name); }},
+        {"a file too large to read",
+         [](auto& folder, auto& big) {
+             std::filesystem::create_directories(folder);
+             std::ofstream(folder / scores_name) << big;
+         }},
+        {"no state folder can be made",
+         [](auto& folder, auto&) {
+             std::filesystem::remove(folder.parent_path());
+             std::ofstream(folder.parent_path()) << "a file";
+         }},
+    };
+    for (const Row& row : rows) {
+        auto folder = fresh_state_home() / "dotmaze";
+        row.spoil(folder, big);
+        std::string line = record_game(won(1000, 3));
+        EXPECT_EQ(line.rfind("mapa.txt: won in 0:01.0, 3 lives left: not saved: ", 0), 0u)
+            << row.what << ": " << line;
+        std::error_code error;
+        if (std::filesystem::is_regular_file(folder / scores_name, error)) {
+            EXPECT_EQ(std::filesystem::file_size(folder / scores_name), big.size()) << row.what;
+        }
+    }
+}
