@@ -163,10 +163,13 @@ map_write() {
 # Runs COMMAND (the game by default, stderr into "err") in the work directory in a detached
 # pane of the given size (80x45 by default). Around it the pane's shell records `stty -g` in
 # "before" and "after" and the exit status in "status" (written last), then stays alive so
-# the screen can still be read. TMUX_CONF names a tmux configuration to start with. Each call starts a server of its own: a client that reached
-# the last one's socket while it was shutting down would fail to start the session.
+# the screen can still be read. TMUX_CONF names a tmux configuration to start with. Each call
+# starts a server of its own: a client that reached the last one's socket while it was shutting
+# down would fail to start the session. The games are recorded in "state", never in the real
+# home.
 start_game() {
     stop_session
+    rm -f "$WORK/status" # the last game's
     SESSIONS_STARTED=$((SESSIONS_STARTED + 1))
     SOCK="$SOCK_BASE-$SESSIONS_STARTED"
     local size=${1:-80x45}
@@ -177,7 +180,7 @@ start_game() {
     local wrapper
     wrapper="cd $(printf '%q' "$WORK") || exit 1
 unset LC_ALL LC_CTYPE LC_MESSAGES
-export LANG=C.UTF-8 TERM=$TERM_NAME
+export LANG=C.UTF-8 TERM=$TERM_NAME XDG_STATE_HOME=$(printf '%q' "$WORK/state")
 stty -g > before
 $command
 rc=\$?

@@ -68,3 +68,33 @@ wait_for_exit 5
 assert_status 0
 shows_at 0 0 "Well done!" || fail "no \"Well done!\" after the second map"
 pass "two maps won in turn end with \"Well done!\" and status 0"
+
+# Each map won is remembered on its own and told its place under the ending: the second, on
+# the same board, its place among the two, as `--scores` lists it.
+won='mapa\.txt: won in [0-9]:[0-9]{2}\.[0-9], 3 lives left'
+printf '%s\n' "${SCREEN[@]}" | grep -qE "^$won: 1st of 1 *$" || fail "no place for the first map"
+line=$(printf '%s\n' "${SCREEN[@]}" | grep -E "^$won: (1st|2nd) of 2( \(best [^)]+\))? *$") ||
+    fail "no place for the second map"
+place=${line##*left: } time=${line#*won in }
+scores=$(cd "$WORK" && XDG_STATE_HOME=$WORK/state "$GAME" --scores mapa.txt) || fail "$scores"
+[ "$(grep -cE '^ +[12] +won +[0-9]:[0-9]{2}\.[0-9] +3 +1/1 ' <<<"$scores")" = 2 ] &&
+    grep -qE "^ +${place:0:1} +won +${time%%,*} " <<<"$scores" || fail "--scores shows: $scores"
+modes="$(stat -c %a "$WORK/state/dotmaze")/$(stat -c %a "$WORK/state/dotmaze/scores")"
+[ "$modes" = 700/600 ] || fail "the scores folder and file have modes $modes"
+pass "each map won is told its place, as --scores lists it"
+
+# A state folder the game cannot write (read-only; for root, whom modes do not stop, a folder
+# where the file should be) costs the record only.
+if [ "$(id -u)" = 0 ]; then
+    rm "$WORK/state/dotmaze/scores" && mkdir "$WORK/state/dotmaze/scores"
+else
+    chmod 500 "$WORK/state/dotmaze"
+fi
+start_game
+wait_for_board
+send_keys Right
+wait_for_exit 5
+assert_status 0
+screen_contains ": won in " && screen_contains ": not saved: " || fail "no \"not saved\" line"
+chmod 700 "$WORK/state/dotmaze" # for the clean-up
+pass "a scores file that cannot be written: \"not saved\", status 0"
