@@ -355,6 +355,10 @@ void win_once() {
     int times = times_shown("Well done!");
     check(times == 1, "\"Well done!\" shows " + std::to_string(times) + " times");
     check(!screen_contains("Press any key"), "asked for a key in a console it shares");
+    check(shows_at(0, 1, "win.txt: won in ") && screen_contains(": 1st of 1"),
+          "no place line: '" + row_text(1) + "'");
+    check(GetFileAttributesA("state\\dotmaze\\scores.txt") != INVALID_FILE_ATTRIBUTES,
+          "no scores.txt under %LOCALAPPDATA%");
     expect_console_given_back();
 }
 
@@ -556,6 +560,11 @@ int main(int argc, char** argv) {
     }
     SetConsoleCtrlHandler(survive, TRUE);
     pane = screen_info().dwSize;
+    // The games' records go into the work folder, never the real profile's.
+    char state[MAX_PATH + 8];
+    DWORD length = GetCurrentDirectoryA(MAX_PATH, state);
+    std::strcpy(state + length, "\\state");
+    SetEnvironmentVariableA("LOCALAPPDATA", state);
 
     int failed = 0;
     for (int i = 2; i < argc; ++i) {
