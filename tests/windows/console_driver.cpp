@@ -564,6 +564,7 @@ int main(int argc, char** argv) {
     char state[MAX_PATH + 8];
     DWORD length = GetCurrentDirectoryA(MAX_PATH, state);
     std::strcpy(state + length, "\\state");
+    CreateDirectoryA(state, nullptr);
     SetEnvironmentVariableA("LOCALAPPDATA", state);
 
     int failed = 0;
