@@ -132,9 +132,15 @@ TEST_F(Run, SeveralMapsArePlayedInTurnWithTheLivesLeft) {
     struct {
         std::string words, seen; // the map's name and cell (10, 10), and the lives shown last
         std::deque<fake::Key> keys;
-    } cases[] = {{"Well done!\n", "bX2", {{100, key_down}, {600, key_down}, {9000, key_right}}},
-                 {"GAME OVER!\n", "a 0", downs},
-                 {"", "bX3", {{100, key_right}, {5000, key_escape}}}};
+    } cases[] = {
+        {"Well done!\na.txt: won in 0:09.0, 2 lives left: 1st of 1\n"
+         "b.txt: won in 0:08.5, 2 lives left: 1st of 1\n",
+         "bX2",
+         {{100, key_down}, {600, key_down}, {9000, key_right}}},
+        {"GAME OVER!\na.txt: lost with 0 of 1 dots: 2nd of 2 (best 0:09.0)\n", "a 0", downs},
+        {"a.txt: won in 0:00.1, 3 lives left: 1st of 3\n",
+         "bX3",
+         {{100, key_right}, {5000, key_escape}}}};
     for (const auto& c : cases) {
         fake::reset();
         fake::console.keys = c.keys;
