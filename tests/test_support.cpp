@@ -32,33 +32,30 @@ std::filesystem::path new_temp_dir(const std::string& prefix) {
     throw std::runtime_error("no new temporary directory");
 }
 
-void set_state_home(const std::filesystem::path& dir) {
+namespace {
+// Every test's state folders, removed when the tests end.
+struct StateHomes {
+    std::filesystem::path dir = new_temp_dir("dotmaze-state-");
+    int made = 0;
+    ~StateHomes() {
+        std::error_code error;
+        std::filesystem::remove_all(dir, error);
+    }
+} state_homes;
+} // namespace
+
+std::filesystem::path fresh_state_home() {
+    auto dir = state_homes.dir / std::to_string(++state_homes.made);
+    std::filesystem::create_directory(dir);
 #ifdef _WIN32
     _putenv_s("LOCALAPPDATA", dir.string().c_str());
 #else
     setenv("XDG_STATE_HOME", dir.c_str(), 1);
 #endif
-}
-
-namespace {
-std::filesystem::path scratch_state_homes = new_temp_dir("dotmaze-state-");
-struct RemoveScratch {
-    ~RemoveScratch() {
-        std::error_code error;
-        std::filesystem::remove_all(scratch_state_homes, error);
-    }
-} remove_scratch;
-} // namespace
-
-std::filesystem::path fresh_state_home() {
-    static int homes = 0;
-    auto dir = scratch_state_homes / std::to_string(++homes);
-    std::filesystem::create_directory(dir);
-    set_state_home(dir);
     return dir;
 }
 
-// Before any test: a game that ends is recorded, and never in the real home.
+// Before any test: the games that end are recorded, never in the real home.
 static const std::filesystem::path first_state_home = fresh_state_home();
 
 std::FILE* file_with(const std::string& bytes) {
