@@ -44,14 +44,18 @@ struct StateHomes {
 } state_homes;
 } // namespace
 
-std::filesystem::path fresh_state_home() {
-    auto dir = state_homes.dir / std::to_string(++state_homes.made);
-    std::filesystem::create_directory(dir);
+void use_state_home(const std::filesystem::path& dir) {
 #ifdef _WIN32
     _putenv_s("LOCALAPPDATA", dir.string().c_str());
 #else
     setenv("XDG_STATE_HOME", dir.c_str(), 1);
 #endif
+}
+
+std::filesystem::path fresh_state_home() {
+    auto dir = state_homes.dir / std::to_string(++state_homes.made);
+    std::filesystem::create_directory(dir);
+    use_state_home(dir);
     return dir;
 }
 

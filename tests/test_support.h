@@ -19,8 +19,10 @@ std::string map_text(const std::vector<std::string>& board);
 // A new, empty directory in the system's temporary directory, named `prefix` and a number.
 std::filesystem::path new_temp_dir(const std::string& prefix);
 
-// Points the game's state folder (XDG_STATE_HOME, or LOCALAPPDATA on Windows) at a new, empty
-// scratch folder and returns that. The tests start with one, never the real home's.
+// Points the game's state folder (XDG_STATE_HOME, or LOCALAPPDATA on Windows) at `dir`.
+void use_state_home(const std::filesystem::path& dir);
+// Points it at a new, empty scratch folder and returns that. The tests start with one, never
+// the real home's.
 std::filesystem::path fresh_state_home();
 
 // A read-only stream holding exactly `bytes`, as the map reader gets it.

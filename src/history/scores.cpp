@@ -113,6 +113,19 @@ bool board_of(const char* name, std::string& board) {
 
 } // namespace
 
+bool load_scores(ScoresFile& file, std::string& why) {
+    std::string folder, text;
+    if (!scores_path(folder, why)) return false;
+    // On Windows a file open for reading cannot be replaced: a game saving meanwhile would
+    // fail. Without the lock (a read-only folder, where nobody saves either) read all the same.
+    char reason[512];
+    int lock = lock_file((folder + lock_name).c_str(), reason, sizeof reason);
+    bool read = read_scores(folder + scores_name, text, why);
+    if (lock >= 0) unlock_file(lock);
+    if (read) file = parse_scores(text);
+    return read;
+}
+
 const char* scores_file_shown() {
 #ifdef _WIN32
     return "%LOCALAPPDATA%\\dotmaze\\scores.txt";
@@ -143,12 +156,12 @@ std::string record_game(const GameRecord& record) {
 }
 
 int show_best_games(const std::vector<const char*>& map_names) {
-    std::string folder, why, text;
-    if (!scores_path(folder, why) || !read_scores(folder + scores_name, text, why)) {
+    ScoresFile file;
+    std::string why;
+    if (!load_scores(file, why)) {
         std::fprintf(stderr, "dotmaze: cannot show the best games: %s\n", why.c_str());
         return 1;
     }
-    ScoresFile file = parse_scores(text);
     if (map_names.empty()) std::fputs(best_games_table(file, "", "", shown_games).c_str(), stdout);
     for (std::size_t i = 0; i < map_names.size(); ++i) {
         const char* name = map_names[i];

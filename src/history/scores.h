@@ -16,6 +16,10 @@ GameRecord finished_game(const char* map_name, const Board& board, const MapResu
 // when the file cannot be read or written, the line that says it was not saved and why.
 std::string record_game(const GameRecord& record);
 
+// The player's scores file as it stands, or false and why it cannot be read. Not there yet, it
+// holds no games.
+bool load_scores(ScoresFile& file, std::string& why);
+
 // Where the scores file is, as the help tells it.
 const char* scores_file_shown();
 
