@@ -30,7 +30,7 @@ std::string local_date_now() {
     return date[0] != '\0' ? date : "unknown";
 }
 
-// The scores file's path in `path`, or false and why not.
+// The folder of the scores file, or false and why not.
 bool scores_path(std::string& folder, std::string& why) {
     char path[4096], reason[512];
     if (!state_folder(path, sizeof path, reason, sizeof reason)) {
