@@ -82,18 +82,19 @@ TEST(BestGames, TwelveGamesEndingAtOnceAreAllKept) {
         return;
     }
     auto home = fresh_state_home();
-    std::string writer = "\"" + argv[0] + "\" --gtest_filter=BestGames.Twelve* writer \"" +
-                         home.string() + "\"",
-                writers;
+    std::string writer =
+        "\"" + argv[0] + "\" --gtest_filter=BestGames.Twelve* writer \"" + home.string() + "\"";
+    std::string writers;
 #ifdef _WIN32
     for (int i = 0; i < 12; ++i) writers += "start \"\" /b " + writer + " >NUL & ";
-    std::system((writers + "rem").c_str()); // cmd cannot wait for them: the records are awaited
+    writers += "rem"; // cmd cannot wait for them: the records are awaited below
     int tries = 600;
 #else
     for (int i = 0; i < 12; ++i) writers += writer + " >/dev/null & ";
-    std::system((writers + "wait").c_str());
+    writers += "wait";
     int tries = 1;
 #endif
+    EXPECT_EQ(std::system(writers.c_str()), 0);
     std::size_t records = 0;
     while (records < 12 && tries-- > 0) {
         ScoresFile file;
