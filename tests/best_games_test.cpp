@@ -78,7 +78,7 @@ TEST(BestGames, TwelveGamesEndingAtOnceAreAllKept) {
     const std::vector<std::string>& argv = testing::internal::GetArgvs();
     if (argv.size() > 2 && argv[argv.size() - 2] == "writer") {
         use_state_home(argv.back());
-        record_game(won(1000, 3));
+        remember_game(won(1000, 3));
         return;
     }
     auto home = fresh_state_home();
@@ -115,7 +115,7 @@ TEST(BestGames, AScoresFileThatCannotBeWrittenCostsOnlyTheRecord) {
         if (spoil == too_large) std::filesystem::create_directories(home / "dotmaze");
         if (spoil == too_large) std::ofstream(file) << big;
         if (spoil == no_state_folder) std::filesystem::remove(home), std::ofstream(home) << "";
-        std::string line = record_game(won(1000, 3));
+        std::string line = remember_game(won(1000, 3));
         EXPECT_EQ(line.rfind("mapa.txt: won in 0:01.0, 3 lives left: not saved: ", 0), 0u) << line;
         if (spoil == too_large) { EXPECT_EQ(std::filesystem::file_size(file), big.size()); }
     }

@@ -70,7 +70,7 @@ Ending play_maps(Game& g, const std::vector<const char*>& names, const std::vect
         if (count > 1) make_map_label(label, names[i], i + 1, count);
         MapResult result = play_map(g, boards[i], lives, label);
         if (places != nullptr && result.ending != Ending::escape)
-            places->push_back(record_game(
+            places->push_back(remember_game(
                 finished_game(names[i] != nullptr ? names[i] : map_file_name, boards[i], result)));
         if (result.ending != Ending::won || i + 1 == count) return result.ending;
         if (!announce_next_map(names[i + 1], i + 2, count)) return Ending::escape;

@@ -148,7 +148,7 @@ GameRecord finished_game(const char* map_name, const Board& board, const MapResu
     return r;
 }
 
-std::string record_game(const GameRecord& record) {
+std::string remember_game(const GameRecord& record) {
     Place place;
     std::string why;
     if (!save(record, place, why)) return not_saved_line(record, why);

@@ -14,7 +14,7 @@ GameRecord finished_game(const char* map_name, const Board& board, const MapResu
 
 // Adds `record` to the player's scores file and returns the line that tells its place; or,
 // when the file cannot be read or written, the line that says it was not saved and why.
-std::string record_game(const GameRecord& record);
+std::string remember_game(const GameRecord& record);
 
 // The player's scores file as it stands, or false and why it cannot be read. Not there yet, it
 // holds no games.
