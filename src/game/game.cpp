@@ -238,8 +238,12 @@ int record_game(Game& g, const char* replay_name, const std::vector<const char*>
                      replay_name);
         return 1;
     }
-    if (replay_name != nullptr && !path_exists(replay_name) && !write_recording("")) return 1;
-    if (!open_console_or_report()) return 1;
+    bool placeholder = replay_name != nullptr && !path_exists(replay_name);
+    if (placeholder && !write_recording("")) return 1;
+    if (!open_console_or_report()) {
+        if (placeholder) std::remove(replay_name); // nothing was played: nothing to keep
+        return 1;
+    }
 
     if (replay_name != nullptr) {
         start_recording(&g.kursor[0][0]);

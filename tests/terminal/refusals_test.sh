@@ -104,9 +104,10 @@ pass "stdout redirected to a file: status 1 with a reason, nothing written to th
 
 restart
 map_write
-start_game 80x45 "$(printf '%q' "$GAME") </dev/null 2>err"
+start_game 80x45 "$(printf '%q' "$GAME") --record game.replay </dev/null 2>err"
 wait_for_exit
 assert_status 1
 assert_err_mentions terminal
+[ -e "$WORK/game.replay" ] && fail "a game that never started left a replay file"
 assert_terminal_untouched "a refusal for input from /dev/null"
 pass "stdin not a terminal: status 1 with a reason"
