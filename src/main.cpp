@@ -8,7 +8,6 @@
 #include "console/platform.h"
 #include "game/game.h"
 #include "game/map_check.h"
-#include "game/map_reader.h"
 #include "history/scores.h"
 
 namespace {
@@ -181,27 +180,11 @@ static int run(int argc, char** argv) {
         std::fputs("dotmaze: --quiet goes with --check\n", stderr);
         return usage_fault();
     }
-    if (scores) return show_best_games(std::vector<const char*>(argv + optind, argv + argc));
-    // Each map on its own: one that cannot be opened is reported, and the others still checked.
-    if (check) {
-        int status = 0;
-        for (int i = optind; i == optind || i < argc; ++i) {
-            const char* map_name = i < argc ? argv[i] : nullptr;
-            std::fflush(stdout); // a refusal goes to stderr: keep it in its place among the maps
-            std::FILE* map = open_map_or_report(map_name);
-            if (!quiet && i > optind) std::fputc('\n', stdout);
-            if (map == nullptr) {
-                status = 1;
-                continue;
-            }
-            if (check_map(map, map_name != nullptr ? map_name : map_file_name, stdout, quiet) != 0)
-                status = 1;
-        }
-        return status;
-    }
+    std::vector<const char*> maps(argv + optind, argv + argc);
+    if (scores) return show_best_games(maps);
+    if (check) return check_maps(maps, quiet);
 
     static Game game; // about 11 KB, kept off the stack
-    std::vector<const char*> maps(argv + optind, argv + argc);
     int status = replay != nullptr   ? replay_game(game, replay, speed ? speed_of(speed) : 1)
                  : record != nullptr ? record_game(game, record, maps)
                                      : run_game(game, maps);

@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "game/game.h"
 #include "game/map_check_parts.h"
 #include "game/map_reader.h"
 
@@ -292,4 +293,23 @@ int check_map(std::FILE* file, const char* name, std::FILE* out, bool quiet) {
                  errors == 0 ? "no errors" : count_of(errors, "error").c_str(),
                  warnings == 0 ? "no warnings" : count_of(warnings, "warning").c_str());
     return errors > 0 ? 1 : 0;
+}
+
+int check_maps(const std::vector<const char*>& map_names, bool quiet) {
+    std::vector<const char*> names = map_names;
+    if (names.empty()) names.push_back(nullptr);
+    // Each map on its own: one that cannot be opened is reported, and the others still checked.
+    int status = 0;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        std::fflush(stdout); // a refusal goes to stderr: keep it in its place among the maps
+        std::FILE* map = open_map_or_report(names[i]);
+        if (!quiet && i > 0) std::fputc('\n', stdout);
+        if (map == nullptr) {
+            status = 1;
+            continue;
+        }
+        if (check_map(map, names[i] != nullptr ? names[i] : map_file_name, stdout, quiet) != 0)
+            status = 1;
+    }
+    return status;
 }
