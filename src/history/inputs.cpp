@@ -73,7 +73,7 @@ void end_recorded_frame() {
     if (!rec.checked || sum != rec.checksum) add("c%04llx", sum);
     rec.checksum = sum;
     rec.checked = true;
-    if (rec.line.empty()) rec.line = "-";
+    if (rec.line.empty()) rec.line += '-'; // not = "-", which GCC 12 warns of wrongly
     if (rec.repeats > 0 && rec.line == rec.last_line) {
         ++rec.repeats;
     } else {
