@@ -232,6 +232,12 @@ TEST(MapCheck, EachFindingNamesItsCauseOnce) {
              b.push_back("after");
          }),
          0, 3, "line 32:", "31 cells, not 32: the rest of its row is open floor"},
+        // A last line too long runs on into the row below when no row is read after it.
+        {edit([](Board& b) {
+             b.resize(10);
+             b[9] += "..";
+         }),
+         0, 3, "line 10:", "34 cells, not 32: the cells past the 32nd run on into the row below"},
     };
     for (const Row& row : rows) {
         Checked c = check(row.map);

@@ -103,7 +103,8 @@ std::string line_length(const Finding& f) {
                            : cat(size, ", counting ", trailing);
     std::string effect = !f.at_end              ? slip(f.cells - board_size)
                          : f.cells < board_size ? "the rest of its row is open floor"
-                                                : "the cells past the 32nd are not on the board";
+                         : f.runs_on ? "the cells past the 32nd run on into the row below"
+                                     : "the cells past the 32nd are not on the board";
     return cat(what, ": ", effect);
 }
 

@@ -52,6 +52,7 @@ struct Finding {
     long trailing = 0;         // of them, spaces and tabs at the end of the line
     bool spaces = false, tabs = false, crs = false; // what the trailing ones are
     bool at_end = false;          // nothing of the file after this line reaches the board
+    bool runs_on = false;         // of a last line, cells past the 32nd land on the row below
     std::string character{};      // a character as the file holds it
     std::vector<long> lines{};    // the lines a summary is about
     std::vector<Place> places{};  // the first few places a summary is about

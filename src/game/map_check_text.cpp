@@ -58,14 +58,19 @@ std::string_view line_of(const Text& t, long n) {
     return std::string_view(t.bytes).substr(t.starts[n], t.lengths[n]);
 }
 
-// Whether any byte of line n lands on a cell of the board, by the reader's arithmetic: byte k
-// goes to row k / width, column k % width, and a column past 31 is overwritten by the next row.
-bool lands(const Text& t, long n) {
-    for (long k = t.starts[n]; k < t.starts[n] + t.lengths[n]; ++k) {
-        long row = k / t.width;
-        if (row >= board_size || row >= t.rows_read) return false;
-        if (k % t.width < board_size) return true;
-    }
+// Whether byte k of the text ends up on a cell of the board, by the reader's arithmetic: it is
+// read for row k / width at column k % width; a column past 31 runs on into the rows below,
+// where the next row read overwrites it, unless this was the last row read.
+bool byte_lands(const Text& t, long k) {
+    long row = k / t.width, column = k % t.width;
+    return row < t.rows_read && row * board_size + column < board_size * board_size &&
+           (column < board_size || row + 1 >= t.rows_read);
+}
+
+// Whether any byte of line n, from its byte `from` on, lands on the board.
+bool lands(const Text& t, long n, long from = 0) {
+    for (long k = t.starts[n] + from; k < t.starts[n] + t.lengths[n]; ++k)
+        if (byte_lands(t, k)) return true;
     return false;
 }
 
@@ -165,6 +170,10 @@ void check_lengths(const Text& t, long lines, bool first_told, std::vector<Findi
             (*c == ' ' ? f.spaces : *c == '\t' ? f.tabs : f.crs) = true;
         }
         if (f.trailing > f.cells - board_size) f.trailing = 0, f.spaces = f.tabs = f.crs = false;
+        // The last line's cells past the 32nd run on into the row below when no row is read
+        // after them.
+        f.runs_on = at_end && f.cells > board_size &&
+                    lands(t, n, static_cast<long>(line.size()) - (f.cells - board_size));
         if (f.cells != board_size && !(n == 0 && first_told)) wrong.push_back(f);
     }
 
