@@ -232,6 +232,9 @@ TEST(MapCheck, EachFindingNamesItsCauseOnce) {
              b.push_back("after");
          }),
          0, 3, "line 32:", "31 cells, not 32: the rest of its row is open floor"},
+        // Columns count a UTF-8 character as one, as an editor does.
+        {"X\xC3\xA9 X\x1A, then this", 0, 7, "line 1:", "1 space in the first line (column 3)"},
+        {"X\xC3\xA9 X\x1A, then this", 0, 7, "line 1, column 5:", "Ctrl-Z"},
         // A last line too long runs on into the row below when no row is read after it.
         {edit([](Board& b) {
              b.resize(10);

@@ -178,7 +178,7 @@ std::string wording(const Finding& f) {
     }
     case Kind::ctrl_z:
         return cat("a Ctrl-Z byte ends the file for the reader: the ", count_of(f.count, "byte"),
-                   " after it are ignored");
+                   " after it ", f.count == 1 ? "is" : "are", " ignored");
     case Kind::past_the_board:
         return f.count == 1 ? cat("the board has 32 rows: line ", num(f.line), " is ignored")
                             : cat("the board has 32 rows: lines ", num(f.line), " to ",

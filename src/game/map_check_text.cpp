@@ -91,6 +91,16 @@ long utf8_length(std::string_view s, std::size_t at) {
     return n;
 }
 
+// The column an editor shows for byte `at` of line n: a UTF-8 character is one column, and the
+// byte-order mark none.
+long column_at(const Text& t, long n, long at) {
+    std::string_view line = line_of(t, n);
+    long column = 1;
+    for (long i = n == 0 && t.bom ? 3 : 0; i < at; ++column)
+        i += std::max(utf8_length(line, static_cast<std::size_t>(i)), 1L);
+    return column;
+}
+
 // The bytes of the board's lines a map does not hold: one finding per character, at its first
 // place. Returns how many bytes are not text at all (binary junk) and where the first are.
 long check_characters(const Text& t, long lines, std::vector<Finding>& found, long& scanned,
@@ -133,12 +143,19 @@ bool check_first_line(const Text& t, std::vector<Finding>& found) {
     std::string_view first = line_of(t, 0);
     long skip = t.bom ? 3 : 0;
     Finding f{.kind = Kind::first_line_spaces, .line = 1};
-    for (std::size_t i = skip; i < first.size(); ++i)
-        if (first[i] == ' ') f.lines.push_back(static_cast<long>(i) - skip + 1);
+    // Columns as an editor shows them; whether they trail goes by cells.
+    long first_cell = 0;
+    for (std::size_t i = skip, column = 1; i < first.size(); ++column) {
+        if (first[i] == ' ') {
+            if (first_cell == 0) first_cell = static_cast<long>(i) - skip + 1;
+            f.lines.push_back(static_cast<long>(column));
+        }
+        i += std::max(utf8_length(first, i), 1L);
+    }
     f.count = static_cast<long>(f.lines.size());
     if (f.count == 0) return false;
     long cells = static_cast<long>(first.size()) - skip;
-    if (f.lines.front() == board_size + 1 && cells == board_size + f.count) f.trailing = f.count;
+    if (first_cell == board_size + 1 && cells == board_size + f.count) f.trailing = f.count;
     found.push_back(f);
     return f.trailing > 0;
 }
@@ -207,7 +224,7 @@ void check_ends(const Text& t, std::vector<Finding>& found, bool runs_on) {
         bool ends_line = t.bytes.empty() || t.bytes.back() == '\n';
         found.push_back({.kind = Kind::ctrl_z,
                          .line = ends_line ? count + 1 : count,
-                         .column = ends_line ? 1 : t.lengths.back() + 1,
+                         .column = ends_line ? 1 : column_at(t, count - 1, t.lengths.back()),
                          .count = t.after_ctrl_z});
     }
     if (count == 0) {
