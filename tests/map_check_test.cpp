@@ -232,6 +232,11 @@ TEST(MapCheck, EachFindingNamesItsCauseOnce) {
              b.push_back("after");
          }),
          0, 3, "line 32:", "31 cells, not 32: the rest of its row is open floor"},
+        // Padded alike to the first line's trailing spaces, every row reads true.
+        {edit([](Board& b) {
+             for (std::string& line : b) line += "  ";
+         }),
+         0, 1, "line 1:", "every line ends in 2 trailing spaces"},
         // Columns count a UTF-8 character as one, as an editor does.
         {"X\xC3\xA9 X\x1A, then this", 0, 7, "line 1:", "1 space in the first line (column 3)"},
         {"X\xC3\xA9 X\x1A, then this", 0, 7, "line 1, column 5:", "Ctrl-Z"},

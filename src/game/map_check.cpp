@@ -133,6 +133,13 @@ std::string wording(const Finding& f) {
         for (std::size_t i = 0; i < f.lines.size() && i < cells_named; ++i)
             listed += cat(i > 0 ? ", " : "", num(f.lines[i]));
         if (f.lines.size() > cells_named) listed += ", ...";
+        if (f.of > 0)
+            return cat("every line ends in ", count_of(f.count, "trailing space"),
+                       ", invisible in an editor: the first line's make the reader take every "
+                       "line as ",
+                       count_of(board_size + f.count, "cell"),
+                       ", so the rows read true, but a line without them slips the lines after "
+                       "it; delete them from every line");
         if (f.trailing > 0)
             return cat(count_of(f.count, "trailing space"),
                        " in the first line, invisible in an editor: the reader counts each as one "

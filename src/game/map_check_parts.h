@@ -47,7 +47,8 @@ struct Finding {
     Kind kind;
     long line = 0, column = 0; // where in the file; 0 when the finding is not about one place
     long count = 0;            // how many (spaces, bytes, lines, dots) it is about
-    long of = 0;               // out of how many, for a summary
+    long of = 0;               // out of how many, for a summary (of the first line's spaces:
+                               // every line is padded alike, out of this many)
     long cells = 0;            // a line's length in cells
     long trailing = 0;         // of them, spaces and tabs at the end of the line
     bool spaces = false, tabs = false, crs = false; // what the trailing ones are

@@ -271,7 +271,15 @@ void check_text(std::FILE* file, std::vector<Finding>& found) {
         found.push_back({.kind = Kind::junk, .count = junk, .of = scanned, .places = junk_places});
     if (!is_junk && !runs_on && !t.starts.empty()) {
         bool first_told = check_first_line(t, found);
-        check_lengths(t, lines, first_told, found);
+        // Every line padded as the first is reads true: the first line's trailing spaces
+        // lengthen every row the reader reads by as much.
+        bool alike = first_told && lines > 1;
+        for (long n = 1; alike && n < lines; ++n)
+            alike = t.lengths[n] == board_size + found.back().count;
+        if (alike)
+            found.back().of = lines;
+        else
+            check_lengths(t, lines, first_told, found);
     }
     if (!is_junk) found.insert(found.end(), characters.begin(), characters.end());
     check_ends(t, found, runs_on || is_junk);
