@@ -15,7 +15,7 @@ build="$root/build-package"
 # Hardened and optimised as Debian builds its packages (-O2 for the fortified calls); CPack
 # strips the binary it packs.
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DDOTMAZE_TESTS=OFF \
-    -DDOTMAZE_HARDEN=ON -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
+    -DDOTMAZE_HARDEN=ON -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DDOTMAZE_FROM_BUILD_TREE=OFF \
     -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
 cmake --build "$build" -j"$(nproc)" >/dev/null
 # Packages of an earlier version are gone, so that dotmaze_*.deb names one file.
