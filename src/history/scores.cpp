@@ -130,7 +130,8 @@ const char* scores_file_shown() {
 #ifdef _WIN32
     return "%LOCALAPPDATA%\\dotmaze\\scores.txt";
 #else
-    return "~/.local/state/dotmaze/scores ($XDG_STATE_HOME/dotmaze/scores)";
+    return "$XDG_STATE_HOME/dotmaze/scores, by default\n"
+           "                 ~/.local/state/dotmaze/scores";
 #endif
 }
 
