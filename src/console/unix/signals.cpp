@@ -87,7 +87,6 @@ void on_stop_signal(int) {
 void stop() {
     signals.stop_asked = 0;
     if (signals.paused == 0) {
-        signals.paused = 1;
         signals.paused_at_ms = monotonic_ms();
         signals.take_back = in_curses;
     }
@@ -95,6 +94,9 @@ void stop() {
         in_curses = false;
         endwin();
     }
+    // Only now: a second quit signal while endwin is held up by a stalled terminal must still
+    // give the terminal back itself.
+    signals.paused = 1;
     struct sigaction fall {};
     struct sigaction ours {};
     fall.sa_handler = SIG_DFL;
@@ -112,15 +114,19 @@ bool resume() {
     if (signals.take_back) {
         pid_t owner = tcgetpgrp(STDOUT_FILENO);
         if (owner != -1 && owner != getpgrp()) return false;
-        in_curses = true;
         // Settings changed while stopped are the ones to give back.
         def_shell_mode();
         tcgetattr(STDOUT_FILENO, &signals.found_modes);
+    }
+    signals.stopped_ms += monotonic_ms() - signals.paused_at_ms;
+    // Before the repaint, which a stalled terminal can hold up: a second quit signal meanwhile
+    // must give the terminal back itself.
+    signals.paused = 0;
+    if (signals.take_back) {
+        in_curses = true;
         repaint_all();
         refresh();
     }
-    signals.stopped_ms += monotonic_ms() - signals.paused_at_ms;
-    signals.paused = 0;
     return true;
 }
 
