@@ -195,6 +195,9 @@ TEST_F(OpenMap, ReplaceFileLeavesAPrivateFileAndWritesThroughNoPlantedLink) {
     EXPECT_EQ(contents(path("theirs")), "theirs");
 #ifndef _WIN32
     EXPECT_EQ(mode_of(target), 0600u);
+    ASSERT_EQ(mkfifo(path("fifo").c_str(), 0600), 0); // a FIFO in its place stays one
+    EXPECT_FALSE(replace_file(path("fifo").c_str(), "x", 1, why, sizeof why));
+    EXPECT_STREQ(why, "it is not a regular file");
 #endif
 }
 

@@ -101,5 +101,6 @@ int lock_file(const char* path, char* why, int why_size);
 void unlock_file(int handle);
 // Gives `path` the `size` bytes of `bytes` as its whole content, so that a crash leaves the
 // old file or the new one, never a mix: a new file beside it (mode 0600, never through a link
-// planted there), flushed to disk, then renamed over the old one.
+// planted there), flushed to disk, then renamed over the old one. A FIFO, a device or a folder
+// in its place is refused.
 bool replace_file(const char* path, const char* bytes, long size, char* why, int why_size);

@@ -193,6 +193,11 @@ void unlock_file(int handle) {
 }
 
 bool replace_file(const char* path, const char* bytes, long size, char* why, int why_size) {
+    // Only a file is replaced: the rename would put a file in place of a FIFO, a device or a
+    // link to one (for root, of /dev/null or /dev/stdout themselves).
+    struct stat info;
+    if (stat(path, &info) == 0 && !S_ISREG(info.st_mode))
+        return fail(why, why_size, "it is not a regular file");
     // O_EXCL with O_NOFOLLOW: a file or link someone planted under the temporary name is never
     // written through; another name is tried instead.
     char temporary[4096];
