@@ -1,5 +1,6 @@
 #include "game/game.h"
 
+#include <climits>
 #include <cstring>
 #include <string>
 
@@ -233,12 +234,17 @@ int record_game(Game& g, const char* replay_name, const std::vector<const char*>
     recording_name = replay_name;
     // A replay that cannot be written is better found out before the game than after it; but
     // one already there is kept until the new one replaces it.
-    if (replay_name != nullptr && is_folder(replay_name)) {
-        std::fprintf(stderr, "dotmaze: cannot write the replay \"%s\": it is a folder\n",
-                     replay_name);
-        return 1;
-    }
     bool placeholder = replay_name != nullptr && !path_exists(replay_name);
+    if (replay_name != nullptr && !placeholder) {
+        // Only a file is replaced: never a folder, a FIFO or a device that has the name.
+        char why[256];
+        std::FILE* old = open_regular_file(replay_name, LONG_MAX, why, sizeof why);
+        if (old == nullptr) {
+            std::fprintf(stderr, "dotmaze: cannot write the replay \"%s\": %s\n", replay_name, why);
+            return 1;
+        }
+        std::fclose(old);
+    }
     if (placeholder && !write_recording("")) return 1;
     if (!open_console_or_report()) {
         if (placeholder) std::remove(replay_name); // nothing was played: nothing to keep
