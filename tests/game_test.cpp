@@ -251,6 +251,18 @@ TEST_F(Run, AGameEndedByASignalReplaysToWhereItEnded) {
               "The recorded game was ended here by signal 15.\n");
 }
 
+// The map's name typed where the replay's goes: refused before the game, the map kept.
+TEST_F(Run, ARecordingNeverReplacesWhatIsNotAReplay) {
+    write_map(map_text(walled_board()));
+    fake::press(key_escape, 100);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(record_game(game, "mapa.txt", {}), 1);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("other than a replay"),
+              std::string::npos);
+    EXPECT_EQ(text_of("mapa.txt"), map_text(walled_board()));
+    EXPECT_FALSE(fake::console.opened);
+}
+
 // Each row edits the committed replay; the refusal must name the place.
 TEST_F(Run, ABrokenOrEditedReplayIsRefusedNamingTheFrame) {
     const std::string good = text_of(committed);

@@ -1,6 +1,5 @@
 #include "game/game.h"
 
-#include <climits>
 #include <cstring>
 #include <string>
 
@@ -103,6 +102,30 @@ bool write_recording(const std::string& text) {
     if (replace_file(recording_name, text.data(), static_cast<long>(text.size()), why, sizeof why))
         return true;
     std::fprintf(stderr, "dotmaze: cannot write the replay \"%s\": %s\n", recording_name, why);
+    return false;
+}
+
+// A replay only ever takes the place of a replay, or of the empty file that stands for one
+// being made: a map's name typed where the replay's goes (`--record mapa.txt`) would
+// otherwise have the map played and then replaced by its replay.
+bool replay_may_replace(const char* name, std::string& why) {
+    if (!path_exists(name)) return true;
+    if (is_folder(name)) {
+        why = "it is a folder";
+        return false;
+    }
+    char reason[256];
+    std::FILE* file = open_regular_file(name, max_replay_bytes, reason, sizeof reason);
+    if (file == nullptr) {
+        why = reason;
+        return false;
+    }
+    char start[sizeof replay_first_words - 1];
+    std::size_t got = std::fread(start, 1, sizeof start, file);
+    std::fclose(file);
+    if (got == 0 || (got == sizeof start && std::memcmp(start, replay_first_words, got) == 0))
+        return true;
+    why = "it holds something other than a replay, and would be replaced";
     return false;
 }
 
@@ -234,17 +257,13 @@ int record_game(Game& g, const char* replay_name, const std::vector<const char*>
     recording_name = replay_name;
     // A replay that cannot be written is better found out before the game than after it; but
     // one already there is kept until the new one replaces it.
-    bool placeholder = replay_name != nullptr && !path_exists(replay_name);
-    if (replay_name != nullptr && !placeholder) {
-        // Only a file is replaced: never a folder, a FIFO or a device that has the name.
-        char why[256];
-        std::FILE* old = open_regular_file(replay_name, LONG_MAX, why, sizeof why);
-        if (old == nullptr) {
-            std::fprintf(stderr, "dotmaze: cannot write the replay \"%s\": %s\n", replay_name, why);
-            return 1;
-        }
-        std::fclose(old);
+    std::string refusal;
+    if (replay_name != nullptr && !replay_may_replace(replay_name, refusal)) {
+        std::fprintf(stderr, "dotmaze: cannot write the replay \"%s\": %s\n", replay_name,
+                     refusal.c_str());
+        return 1;
     }
+    bool placeholder = replay_name != nullptr && !path_exists(replay_name);
     if (placeholder && !write_recording("")) return 1;
     if (!open_console_or_report()) {
         if (placeholder) std::remove(replay_name); // nothing was played: nothing to keep

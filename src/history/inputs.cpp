@@ -316,7 +316,7 @@ void record_board(const char* name, const unsigned char (&mapa)[map_rows][board_
 
 std::string recording_text(const char* ending) {
     std::string text =
-        "dotmaze replay " + std::to_string(replay_format) + ", game " + game_version() + "\n";
+        replay_first_words + std::to_string(replay_format) + ", game " + game_version() + "\n";
     for (std::size_t i = 0; i < rec.boards.size(); ++i) {
         text += "board " + rec.map_names[i] + "\n";
         for (int row = 0; row < board_size; ++row)

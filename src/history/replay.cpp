@@ -84,7 +84,7 @@ bool randoms(const std::string& token, Replay& replay) {
 bool read_header(Reader& in, Replay& replay) {
     std::string line;
     if (!in.next(line)) return false;
-    const std::string magic = "dotmaze replay ";
+    const std::string magic = replay_first_words;
     if (line.compare(0, magic.size(), magic) != 0) return in.fail("this is not a dotmaze replay");
     std::size_t comma = line.find(", game ", magic.size());
     std::int64_t format = 0;

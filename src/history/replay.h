@@ -27,6 +27,7 @@
 
 constexpr long max_replay_bytes = 16L << 20; // hours of play; anything larger is not a replay
 constexpr int replay_format = 1;
+constexpr char replay_first_words[] = "dotmaze replay "; // then the format's number
 
 struct ReplayInput {
     char kind; // '+', 'k', 't' (the clock), 'r' or 's'
