@@ -282,6 +282,8 @@ TEST_F(Run, ABrokenOrEditedReplayIsRefusedNamingTheFrame) {
         {"dotmaze replay 2, game 9" + good.substr(good.find('\n')), "line 1: a replay of format 2",
          false},
         {"#!/bin/sh\n", "line 1: this is not a dotmaze replay", false},
+        {good.substr(0, good.find('\n')) + "\nboard a\x1b[2J" + good.substr(good.find("\nXX")),
+         "line 2: the map's name holds a control character", false},
         {good.substr(0, 50) + good.substr(51), "line 3: a board row must be 32 cells", false},
         {good + "end escape\n", "something follows the end line", false},
     };

@@ -302,7 +302,7 @@ void record_board(const char* name, const unsigned char (&mapa)[map_rows][board_
     // A line of its own: what would break it cannot show in the map's label anyway.
     std::string line = name;
     for (char& c : line)
-        if (static_cast<unsigned char>(c) < ' ') c = '?';
+        if (static_cast<unsigned char>(c) < ' ' || c == 0x7F) c = '?';
     rec.map_names.push_back(line);
     std::string board;
     for (int row = 0; row < board_size; ++row)

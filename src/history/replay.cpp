@@ -41,6 +41,14 @@ struct Reader {
     }
 };
 
+// The version and the maps' names reach the terminal: a control character there could be the
+// start of an escape sequence from whoever made the file. The game never writes one.
+bool printable(const std::string& text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) < ' ' || c == 0x7F) return false;
+    return true;
+}
+
 // A decimal number of at most `digits` digits, all of `token` from `from` on.
 bool number(const std::string& token, std::size_t from, int digits, std::int64_t& value) {
     std::size_t length = token.size() - from;
@@ -96,6 +104,8 @@ bool read_header(Reader& in, Replay& replay) {
     replay.game_version = line.substr(comma + 7);
     if (replay.game_version.empty() || replay.game_version.find(' ') != std::string::npos)
         return in.fail("the game's version is missing");
+    if (!printable(replay.game_version))
+        return in.fail("the game's version holds a control character");
     return true;
 }
 
@@ -107,6 +117,7 @@ bool read_boards(Reader& in, Replay& replay) {
         if (line.compare(0, 6, "board ") != 0 || line.size() == 6)
             return in.fail(replay.boards.empty() ? "\"board NAME\" expected"
                                                  : "\"board NAME\" or \"inputs\" expected");
+        if (!printable(line)) return in.fail("the map's name holds a control character");
         replay.map_names.push_back(line.substr(6));
         std::string board;
         for (int row = 0; row < board_size; ++row) {
