@@ -143,19 +143,13 @@ bool load_replay(const char* name, Replay& replay) {
         std::fprintf(stderr, "dotmaze: cannot open the replay \"%s\": %s\n", name, why);
         return false;
     }
-    // The size a file reports may be 0 whatever it holds: count what comes.
     std::string text;
-    char block[1 << 16];
-    for (std::size_t n; (n = std::fread(block, 1, sizeof block, file)) > 0;) {
-        text.append(block, n);
-        if (text.size() > static_cast<std::size_t>(max_replay_bytes)) break;
-    }
-    bool failed = std::ferror(file) != 0;
+    long total = read_to_limit(file, max_replay_bytes, &text);
     std::fclose(file);
     std::string fault;
-    if (failed)
+    if (total < 0)
         fault = "it cannot be read";
-    else if (text.size() > static_cast<std::size_t>(max_replay_bytes))
+    else if (total > max_replay_bytes)
         fault = "it is larger than a replay's limit of 16 MiB";
     else if (parse_replay(text, replay, fault))
         return true;

@@ -7,23 +7,26 @@
 
 // ---- opening -------------------------------------------------------------------------------
 
+long read_to_limit(std::FILE* file, long limit, std::string* text) {
+    char chunk[4096];
+    long total = 0;
+    for (std::size_t got = 1; got > 0 && total <= limit;) {
+        got = std::fread(chunk, 1, sizeof chunk, file);
+        total += static_cast<long>(got);
+        if (text != nullptr) text->append(chunk, got);
+    }
+    return std::ferror(file) ? -1 : total;
+}
+
 std::FILE* open_map(const char* name, char* why, int why_size) {
     std::FILE* file = open_regular_file(name, max_map_bytes, why, why_size);
     if (file == nullptr) return nullptr;
-    // Some files report a size of 0 whatever they hold (/proc/self/pagemap holds gigabytes):
-    // the limit is on what is read. So the whole map is read here, up to one byte past it,
-    // before anything else is done; the reader then reads it again from the start.
-    char chunk[4096];
-    long total = 0;
-    for (std::size_t got = 1; got > 0 && total <= max_map_bytes;) {
-        got = std::fread(chunk, 1, sizeof chunk, file);
-        total += static_cast<long>(got);
-    }
+    // The whole map is read here, up to one byte past the limit, before anything else is done;
+    // the reader then reads it again from the start.
+    long total = read_to_limit(file, max_map_bytes, nullptr);
     if (total > max_map_bytes)
         std::snprintf(why, why_size, "it holds more than the limit of %ld bytes", max_map_bytes);
-    else if (std::ferror(file))
-        std::snprintf(why, why_size, "%s", std::strerror(errno));
-    else if (std::fseek(file, 0, SEEK_SET) != 0)
+    else if (total < 0 || std::fseek(file, 0, SEEK_SET) != 0)
         std::snprintf(why, why_size, "%s", std::strerror(errno));
     else
         return file;

@@ -2,11 +2,18 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 #include "game/state.h"
 
 constexpr const char* map_file_name = "mapa.txt";
 constexpr long max_map_bytes = 1L << 20; // a map is about 1 KiB; anything this big is not one
+
+// Reads `file` to its end, or to one byte past `limit`, appending what it reads to `text` when
+// given one. The size a file reports may be 0 whatever it holds (/proc/self/pagemap holds
+// gigabytes), so the limit holds on what comes. Returns the bytes read, more than `limit` when
+// the file holds more, or -1 on a read error.
+long read_to_limit(std::FILE* file, long limit, std::string* text);
 
 // Opens `name` for reading, refusing anything that is not a regular file of at most
 // max_map_bytes, by its reported size and by the bytes read: the whole file is read through

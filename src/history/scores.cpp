@@ -52,20 +52,14 @@ bool read_scores(const std::string& path, std::string& text, std::string& why) {
         why = "cannot read " + path + ": " + reason;
         return false;
     }
-    char chunk[8192];
-    std::size_t got;
-    // A file may report a size of 0 whatever it holds: count what comes.
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0 &&
-           text.size() <= static_cast<std::size_t>(max_scores_bytes))
-        text.append(chunk, got);
-    bool failed = std::ferror(file) != 0;
+    long total = read_to_limit(file, max_scores_bytes, &text);
     std::fclose(file);
-    if (text.size() > static_cast<std::size_t>(max_scores_bytes)) {
+    if (total > max_scores_bytes) {
         why = path + " is larger than 1 MiB, too large to be a scores file: left as it is";
         return false;
     }
-    if (failed) why = "cannot read " + path;
-    return !failed;
+    if (total < 0) why = "cannot read " + path;
+    return total >= 0;
 }
 
 // Reads, adds and rewrites under the lock, so that a game ending at the same moment waits
