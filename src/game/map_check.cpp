@@ -1,6 +1,5 @@
 #include "game/map_check.h"
 
-#include <cstring>
 #include <iterator>
 #include <string>
 #include <utility>
@@ -8,6 +7,7 @@
 #include "game/game.h"
 #include "game/map_check_parts.h"
 #include "game/map_reader.h"
+#include "game/startup.h"
 
 // The checker reads the file twice: once as text, for what the author wrote (map_check_text),
 // and once through the game's own reader, for the board the game will play (map_check_board).
@@ -265,9 +265,9 @@ int check_map(std::FILE* file, const char* name, std::FILE* out, bool quiet) {
     std::vector<Finding> findings;
     check_text(file, findings);
     std::rewind(file);
-    unsigned char mapa[map_rows][board_size];
-    std::memset(mapa, 0, sizeof mapa);
-    read_map(mapa, file);
+    Board board;
+    read_board(board, file); // the board exactly as a game reads it
+    const Grid& mapa = board.cells;
     check_board(mapa, findings);
 
     if (!quiet) {
