@@ -14,7 +14,7 @@ void write_labels(Screen& kursor);
 void write_score_readout(Screen& kursor, int score, int max);
 void write_lives_readout(Screen& kursor, int lives);
 // The columns right of the board, row 0, that name the map and its place in a game of several.
-constexpr int map_label_cols = screen_cols - 33;
+constexpr int map_label_cols = screen_cols - (board_size + 1);
 // Writes `label` there, cut to fit; a byte outside printable ASCII shows as '?', so that every
 // byte takes one cell.
 void write_map_label(Screen& kursor, const char* label);
