@@ -23,9 +23,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "check/check.h"
 #include "fake_platform.h"
 #include "game/loop.h"
-#include "game/map_check.h"
 #include "game/player.h"
 #include "game/startup.h"
 #include "test_support.h"

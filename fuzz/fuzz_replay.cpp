@@ -9,8 +9,8 @@
 #include <string>
 
 #include "fake_platform.h"
-#include "game/game.h"
 #include "history/replay.h"
+#include "run/run.h"
 
 namespace {
 

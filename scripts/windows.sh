@@ -12,7 +12,8 @@ ensure_packages cmake make g++-mingw-w64-x86-64-posix wine64 googletest tmux unz
 # The game's own code includes standard C++ headers (no ".h", no folder) and getopt.h only;
 # a POSIX or Windows header there would break one of the two builds.
 system_headers="$(cd "$root" && grep -Hn '^[[:space:]]*#[[:space:]]*include[[:space:]]*<' \
-    src/game/* src/mobs/* src/history/* src/console/screen.* src/main.cpp |
+    src/main.cpp src/check/* src/run/* src/history/* src/game/* src/mobs/* \
+    src/console/buffer.* src/console/inputs.* |
     grep -Ev '<[a-z_0-9]+>|<getopt\.h>' || true)"
 if [ -n "$system_headers" ]; then
     echo "windows: the game's own code includes system headers; keep them in the seam:" >&2

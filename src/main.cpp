@@ -5,10 +5,10 @@
 #include <getopt.h>
 #include <vector>
 
+#include "check/check.h"
 #include "console/platform.h"
-#include "game/game.h"
-#include "game/map_check.h"
 #include "history/scores.h"
+#include "run/run.h"
 
 namespace {
 

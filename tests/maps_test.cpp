@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "game/map_check.h"
+#include "check/check.h"
 #include "game/map_reader.h"
 
 namespace fs = std::filesystem;

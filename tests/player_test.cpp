@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "console/screen.h"
+#include "console/buffer.h"
 #include "game/loop.h"
 #include "game/player.h"
 #include "test_support.h"

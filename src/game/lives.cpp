@@ -1,7 +1,7 @@
 #include "game/lives.h"
 
+#include "console/buffer.h"
 #include "console/platform.h"
-#include "console/screen.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "game/player.h"
 
+#include "console/buffer.h"
 #include "console/platform.h"
-#include "console/screen.h"
 
 Ending handle_key(Game& g, int c1) {
     int to_x = g.x, to_y = g.y;

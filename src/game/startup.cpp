@@ -2,8 +2,8 @@
 
 #include <cstring>
 
+#include "console/buffer.h"
 #include "console/platform.h"
-#include "console/screen.h"
 #include "game/map_reader.h"
 
 void reset_mob2_memory(Game& g) {

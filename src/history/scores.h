@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "game/game.h"
 #include "history/best_games.h"
+#include "run/run.h"
 
 // The record of a map just won or lost, `board` as read from the file `map_name`, dated now.
 GameRecord finished_game(const char* map_name, const Board& board, const MapResult& result);

@@ -1,7 +1,7 @@
 // The Unix console's keyboard: curses' keys turned into the codes the game reads, queued in
 // the order typed, except that a lone Escape goes ahead of them all.
 #include "console/platform.h"
-#include "console/unix/terminal.h"
+#include "console/unix/port.h"
 
 #define NCURSES_WIDECHAR 1
 #include <curses.h>

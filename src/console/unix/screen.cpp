@@ -4,7 +4,7 @@
 // cells that changed; these files map the game's few services onto it and make sure that
 // every way out of the process gives the terminal back as it was found.
 #include "console/platform.h"
-#include "console/unix/terminal.h"
+#include "console/unix/port.h"
 
 #define NCURSES_WIDECHAR 1
 #include <clocale>

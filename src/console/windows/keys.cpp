@@ -2,7 +2,7 @@
 // into the codes _getch would give, in the order typed, except that an Escape anywhere in the
 // buffer goes ahead of the keys before it.
 #include "console/platform.h"
-#include "console/windows/console.h"
+#include "console/windows/port.h"
 
 #include <algorithm>
 

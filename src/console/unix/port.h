@@ -1,6 +1,6 @@
 // What the three parts of the Unix console share, and nothing outside this folder sees:
 // screen.cpp takes the terminal over through curses and draws, keys.cpp reads the keyboard,
-// signals.cpp acts on stops and quits and keeps the clock that leaves stopped time out.
+// system.cpp acts on stops and quits and keeps the clock that leaves stopped time out.
 #pragma once
 
 namespace unix_tty {
@@ -15,7 +15,7 @@ void repaint_all();
 
 void forget_keys();
 
-// ---- signals.cpp ---------------------------------------------------------------------------
+// ---- system.cpp ----------------------------------------------------------------------------
 
 // Notes the line settings found, then takes the quit and stop signals; before curses starts.
 void catch_signals();

@@ -1,16 +1,16 @@
-#include "game/map_check.h"
+#include "check/check.h"
 
 #include <iterator>
 #include <string>
 #include <utility>
 
-#include "game/game.h"
-#include "game/map_check_parts.h"
+#include "check/findings.h"
 #include "game/map_reader.h"
 #include "game/startup.h"
+#include "run/run.h"
 
-// The checker reads the file twice: once as text, for what the author wrote (map_check_text),
-// and once through the game's own reader, for the board the game will play (map_check_board).
+// The checker reads the file twice: once as text, for what the author wrote (text.cpp),
+// and once through the game's own reader, for the board the game will play (board.cpp).
 // Both hand back findings as plain data; this file words them, every one, and prints the report.
 
 namespace {

@@ -1,6 +1,6 @@
 // The map checker's parts, shared by its three files only: the findings as plain data, the
-// look at the file's text (map_check_text.cpp), the look at the board as read
-// (map_check_board.cpp), and the one place that words them (map_check.cpp).
+// look at the file's text (text.cpp), the look at the board as read
+// (board.cpp), and the one place that words them (check.cpp).
 #pragma once
 
 #include <cstdio>
@@ -13,7 +13,7 @@ struct Cell {
     int x, y;
 };
 
-// Each kind is worded in one place, map_check.cpp; the fields a kind uses are named there.
+// Each kind is worded in one place, check.cpp; the fields a kind uses are named there.
 enum class Kind {
     // The file's text, placed by its lines and columns, counting from 1 as an editor does.
     byte_order_mark,

@@ -8,8 +8,8 @@
 // can be seen and handed over first. And the console gets back its code page, its cursor, its
 // buffer size and its window however the game ends: normally, through exit, or by Ctrl-C,
 // Ctrl-Break or the window being closed.
-#include "console/windows/console.h"
 #include "console/platform.h"
+#include "console/windows/port.h"
 
 #include <algorithm>
 #include <cstdio>

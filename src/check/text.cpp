@@ -4,7 +4,7 @@
 #include <map>
 #include <string_view>
 
-#include "game/map_check_parts.h"
+#include "check/findings.h"
 #include "game/map_reader.h"
 
 namespace {

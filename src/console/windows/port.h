@@ -1,5 +1,5 @@
 // What the two parts of the Windows console share, and nothing outside this folder sees:
-// console.cpp takes the console over, draws and gives it back; keys.cpp reads the keyboard.
+// screen.cpp takes the console over, draws and gives it back; keys.cpp reads the keyboard.
 #pragma once
 
 #include <windows.h>

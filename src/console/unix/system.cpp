@@ -2,7 +2,7 @@
 // terminal back, a stop gives the terminal back while stopped, and the clock leaves out the
 // time spent stopped.
 #include "console/platform.h"
-#include "console/unix/terminal.h"
+#include "console/unix/port.h"
 
 #define NCURSES_WIDECHAR 1
 #include <cerrno>

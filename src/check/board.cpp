@@ -10,7 +10,7 @@
 // and back.
 #include <algorithm>
 
-#include "game/map_check_parts.h"
+#include "check/findings.h"
 #include "mobs/mobs.h"
 
 namespace {

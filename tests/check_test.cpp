@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "game/map_check.h"
+#include "check/check.h"
 #include "test_support.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <cstdio>
 
 #include "console/platform.h"
-#include "game/game.h"
 #include "history/replay.h"
+#include "run/run.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "console/screen.h"
+#include "console/buffer.h"
 
 namespace {
 

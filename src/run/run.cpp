@@ -1,10 +1,10 @@
-#include "game/game.h"
+#include "run/run.h"
 
 #include <cstring>
 #include <string>
 
+#include "console/buffer.h"
 #include "console/platform.h"
-#include "console/screen.h"
 #include "game/loop.h"
 #include "game/map_reader.h"
 #include "game/player.h"

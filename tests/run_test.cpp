@@ -4,9 +4,9 @@
 #include <fstream>
 #include <gtest/gtest.h>
 
-#include "game/game.h"
 #include "game/player.h"
 #include "history/replay.h"
+#include "run/run.h"
 #include "test_support.h"
 
 namespace {
