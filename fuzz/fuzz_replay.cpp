@@ -28,22 +28,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (why.compare(0, 5, "line ") != 0) std::abort(); // every refusal names its line
         return 0;
     }
-    if (replay.boards.empty() || replay.frames.empty()) std::abort();
+    if (replay.boards.empty() || replay.tape.frames.empty()) std::abort();
 
     fake::reset();
     fake::console.deadline_ms = deadline_ms;
-    start_replay(replay, &game.kursor[0][0], 0);
+    start_replay(replay.tape, &game.kursor[0][0], 0);
     try {
         static Board board;
         std::memset(&board, 0, sizeof board);
         std::memcpy(board.cells, replay.boards[0].data(), board_size * board_size);
         // The first map: the levels' pauses between maps are the run's, not the rules'.
         Ending ending = play_map(game, board, starting_lives, "").ending;
-        if (replay.boards.size() == 1) finish_replay(ending);
+        if (replay.boards.size() == 1) finish_replay(ending_name(ending));
     } catch (const ReplayFault& fault) {
         if (fault.what.find(" at frame ") == std::string::npos) std::abort();
     } catch (const ReplayStopped&) {
     } catch (const fake::TimeUp&) {}
-    stop_history();
+    stop_tap();
     return 0;
 }

@@ -241,7 +241,7 @@ TEST_F(Run, AGameEndedByASignalReplaysToWhereItEnded) {
     EXPECT_THROW(record_game(game, "game.replay", {}), fake::TimeUp);
     ASSERT_NE(fake::console.last_words, nullptr);
     fake::console.last_words(15); // as the terminal calls it on SIGTERM
-    stop_history();
+    stop_tap();
     EXPECT_NE(text_of("game.replay").find("\nend signal 15\n"), std::string::npos);
 
     fake::reset();

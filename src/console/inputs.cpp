@@ -1,11 +1,11 @@
 // The inputs the rules call, between them and the seam's raw ones: passed through live, kept
 // for a recording, or taken from a replay.
+#include "console/inputs.h"
+
 #include <algorithm>
-#include <cstdio>
 
 #include "console/platform.h"
-#include "history/replay.h"
-#include "run/run.h"
+#include "game/state.h"
 
 namespace {
 
@@ -26,69 +26,55 @@ std::uint16_t screen_checksum() {
 
 // ---- recording -----------------------------------------------------------------------------
 
-constexpr char random_digits[] = "0123456789abcdefghijklmnopqrstuv";
-
 struct Recording {
-    std::vector<std::string> map_names, boards;
-    std::string text;      // the frames written so far
-    std::string line;      // the frame being taken
-    std::string last_line; // the last frame ended, not yet written: the next may repeat it
-    long repeats = 0;
+    Tape tape;
+    TapFrame frame; // the frame being taken: its inputs are the last ones in the tape
     std::int64_t clock = 0;
     std::uint16_t checksum = 0;
     bool checked = false;
-    bool in_randoms = false; // the line's last token is its random numbers
 };
 Recording rec;
 
-void add(const char* format, long long value) {
-    char token[32];
-    std::snprintf(token, sizeof token, format, value);
-    if (!rec.line.empty()) rec.line += ' ';
-    rec.line += token;
-    rec.in_randoms = false;
+void add(char kind, std::int64_t value) {
+    rec.tape.inputs.push_back({kind, value});
+    ++rec.frame.count;
 }
 
-// Random numbers are most of a replay: the ones in a row go into one token, three base-32
-// digits each.
-void add_random(int value) {
-    if (!rec.in_randoms) {
-        if (!rec.line.empty()) rec.line += ' ';
-        rec.line += 'r';
-        rec.in_randoms = true;
+bool same_inputs(const TapFrame& a, const TapFrame& b) {
+    const std::vector<TapInput>& inputs = rec.tape.inputs;
+    if (a.count != b.count) return false;
+    for (int i = 0; i < a.count; ++i) {
+        const TapInput& x = inputs[a.first + i];
+        const TapInput& y = inputs[b.first + i];
+        if (x.kind != y.kind || x.value != y.value) return false;
     }
-    for (int shift = 10; shift >= 0; shift -= 5) rec.line += random_digits[value >> shift & 31];
+    return true;
 }
 
-void write_last_line() {
-    if (rec.repeats == 0) return;
-    rec.text += rec.last_line;
-    if (rec.repeats > 1) rec.text += " *" + std::to_string(rec.repeats);
-    rec.text += '\n';
-    rec.repeats = 0;
-}
-
+// A frame like the one before it only adds to that one's run.
 void end_recorded_frame() {
     std::uint16_t sum = screen_checksum();
-    if (!rec.checked || sum != rec.checksum) add("c%04llx", sum);
+    TapFrame& frame = rec.frame;
+    frame.checked = !rec.checked || sum != rec.checksum;
+    frame.checksum = frame.checked ? sum : 0;
     rec.checksum = sum;
     rec.checked = true;
-    if (rec.line.empty()) rec.line += '-'; // not = "-", which GCC 12 warns of wrongly
-    if (rec.repeats > 0 && rec.line == rec.last_line) {
-        ++rec.repeats;
+    std::vector<TapFrame>& frames = rec.tape.frames;
+    if (!frames.empty() && frames.back().checked == frame.checked &&
+        frames.back().checksum == frame.checksum && same_inputs(frames.back(), frame)) {
+        ++frames.back().repeats;
+        rec.tape.inputs.resize(frame.first);
     } else {
-        write_last_line();
-        rec.last_line.swap(rec.line);
-        rec.repeats = 1;
+        frames.push_back(frame);
     }
-    rec.line.clear();
-    rec.in_randoms = false;
+    frame = TapFrame{};
+    frame.first = static_cast<int>(rec.tape.inputs.size());
 }
 
 // ---- replaying -----------------------------------------------------------------------------
 
 struct Playback {
-    const Replay* replay = nullptr;
+    const Tape* tape = nullptr;
     std::size_t frame = 0; // the line being played
     long repeat = 0;       // of its repeats
     int next = 0;          // of its inputs
@@ -102,8 +88,8 @@ struct Playback {
 };
 Playback play;
 
-const ReplayFrame& current() {
-    return play.replay->frames[play.frame];
+const TapFrame& current() {
+    return play.tape->frames[play.frame];
 }
 
 [[noreturn]] void drift(const std::string& what) {
@@ -128,14 +114,13 @@ const char* input_name(char kind) {
 }
 
 bool at_last_frame() {
-    return play.frame + 1 == play.replay->frames.size() && play.repeat + 1 == current().repeats;
+    return play.frame + 1 == play.tape->frames.size() && play.repeat + 1 == current().repeats;
 }
 
 // The game wants an input the frame does not hold: where a signal ended the recorded game,
 // this is where it ended; anywhere else the game has gone its own way.
 [[noreturn]] void out_of_inputs(const char* wanted) {
-    if (at_last_frame() && play.replay->ending == "signal")
-        throw ReplayStopped{play.replay->signal};
+    if (at_last_frame() && play.tape->ending == "signal") throw ReplayStopped{play.tape->signal};
     drift(std::string("the game takes ") + wanted + " the frame does not hold");
 }
 
@@ -172,9 +157,9 @@ void pace(std::int64_t recorded) {
 }
 
 std::int64_t take(char kind) {
-    const ReplayFrame& frame = current();
+    const TapFrame& frame = current();
     if (play.next >= frame.count) out_of_inputs(input_name(kind));
-    const ReplayInput& input = play.replay->inputs[frame.first + play.next];
+    const TapInput& input = play.tape->inputs[frame.first + play.next];
     if (input.kind != kind)
         drift(std::string("the game takes ") + input_name(kind) + " where the file has " +
               input_name(input.kind));
@@ -184,10 +169,10 @@ std::int64_t take(char kind) {
 
 // The frame is over: all of its inputs taken and the screen as recorded.
 void end_played_frame() {
-    const ReplayFrame& frame = current();
+    const TapFrame& frame = current();
     if (play.next < frame.count)
         drift(std::string("the game goes on without ") +
-              input_name(play.replay->inputs[frame.first + play.next].kind) + " the file holds");
+              input_name(play.tape->inputs[frame.first + play.next].kind) + " the file holds");
     std::uint16_t expected = frame.checked ? frame.checksum : play.checksum;
     if ((frame.checked || play.checked) && screen_checksum() != expected)
         drift("the screen is not the one recorded");
@@ -199,7 +184,7 @@ bool replayed_key_waiting() {
     watch_keyboard();
     end_played_frame();
     if (at_last_frame()) {
-        if (play.replay->ending == "signal") throw ReplayStopped{play.replay->signal};
+        if (play.tape->ending == "signal") throw ReplayStopped{play.tape->signal};
         drift("the game goes on past the recording's end");
     }
     if (++play.repeat == current().repeats) {
@@ -208,8 +193,8 @@ bool replayed_key_waiting() {
     }
     play.next = 0;
     ++play.frame_number;
-    const ReplayFrame& frame = current();
-    if (frame.count > 0 && play.replay->inputs[frame.first].kind == '+') {
+    const TapFrame& frame = current();
+    if (frame.count > 0 && play.tape->inputs[frame.first].kind == '+') {
         play.next = 1;
         return true;
     }
@@ -218,33 +203,20 @@ bool replayed_key_waiting() {
 
 } // namespace
 
-const char* ending_name(Ending ending) {
-    switch (ending) {
-    case Ending::won:
-        return "won";
-    case Ending::game_over:
-        return "game_over";
-    case Ending::escape:
-        return "escape";
-    default:
-        return "none";
-    }
-}
-
 // ---- the inputs as the rules take them -----------------------------------------------------
 
 bool key_waiting() {
     if (mode == Mode::replaying) return replayed_key_waiting();
     if (mode == Mode::recording) end_recorded_frame();
     bool waiting = raw_key_waiting();
-    if (mode == Mode::recording && waiting) add("+", 0);
+    if (mode == Mode::recording && waiting) add('+', 0);
     return waiting;
 }
 
 int read_key() {
     if (mode == Mode::replaying) return static_cast<int>(take('k'));
     int code = raw_read_key();
-    if (mode == Mode::recording) add("k%lld", code);
+    if (mode == Mode::recording) add('k', code);
     return code;
 }
 
@@ -256,7 +228,7 @@ std::int64_t clock_ms() {
     }
     std::int64_t now = raw_clock_ms();
     if (mode == Mode::recording) {
-        add("%lld", static_cast<long long>(now - rec.clock));
+        add('t', now - rec.clock);
         rec.clock = now;
     }
     return now;
@@ -277,13 +249,13 @@ void seed_random() {
         return;
     }
     raw_seed_random();
-    if (mode == Mode::recording) add("s", 0);
+    if (mode == Mode::recording) add('s', 0);
 }
 
 int random_number() {
     if (mode == Mode::replaying) return static_cast<int>(take('r'));
     int value = raw_random_number();
-    if (mode == Mode::recording) add_random(value);
+    if (mode == Mode::recording) add('r', value);
     return value;
 }
 
@@ -291,66 +263,36 @@ int random_number() {
 
 void start_recording(const unsigned char* buffer) {
     rec = Recording{};
-    rec.text.reserve(1 << 20); // some fifty minutes of play before it must grow
-    rec.line.reserve(256);
-    rec.last_line.reserve(256);
+    rec.tape.inputs.reserve(1 << 16); // some ten minutes of play before it must grow
+    rec.tape.frames.reserve(1 << 14);
     screen = buffer;
     mode = Mode::recording;
 }
 
-void record_board(const char* name, const unsigned char (&mapa)[map_rows][board_size]) {
-    // A line of its own: what would break it cannot show in the map's label anyway.
-    std::string line = name;
-    for (char& c : line)
-        if (static_cast<unsigned char>(c) < ' ' || c == 0x7F) c = '?';
-    rec.map_names.push_back(line);
-    std::string board;
-    for (int row = 0; row < board_size; ++row)
-        for (int col = 0; col < board_size; ++col) {
-            unsigned char c = mapa[row][col];
-            // The rules tell walls and dots from everything else, which is open floor.
-            board += c == wall || c == dot ? static_cast<char>(c) : ' ';
-        }
-    rec.boards.push_back(board);
-}
-
-std::string recording_text(const char* ending) {
-    std::string text =
-        replay_first_words + std::to_string(replay_format) + ", game " + game_version() + "\n";
-    for (std::size_t i = 0; i < rec.boards.size(); ++i) {
-        text += "board " + rec.map_names[i] + "\n";
-        for (int row = 0; row < board_size; ++row)
-            text.append(rec.boards[i], row * board_size, board_size) += '\n';
-    }
-    text += "inputs\n";
+const Tape& finish_recording() {
     end_recorded_frame();
-    write_last_line();
-    text += rec.text;
-    text += "end ";
-    text += ending;
-    text += '\n';
-    return text;
+    return rec.tape;
 }
 
 // ---- replaying -----------------------------------------------------------------------------
 
-void start_replay(const Replay& replay, const unsigned char* buffer, int speed) {
+void start_replay(const Tape& tape, const unsigned char* buffer, int speed) {
     play = Playback{};
-    play.replay = &replay;
+    play.tape = &tape;
     play.speed = speed;
     screen = buffer;
     mode = Mode::replaying;
 }
 
-void finish_replay(Ending ending) {
+void finish_replay(const char* ending) {
     end_played_frame();
     if (!at_last_frame()) drift("the game ends where the recording goes on");
-    if (play.replay->ending != ending_name(ending))
-        drift(std::string("the game ends with ") + ending_name(ending) + ", the recording with " +
-              play.replay->ending);
+    if (play.tape->ending != ending)
+        drift(std::string("the game ends with ") + ending + ", the recording with " +
+              play.tape->ending);
 }
 
-void stop_history() {
+void stop_tap() {
     mode = Mode::live;
-    play.replay = nullptr;
+    play.tape = nullptr;
 }

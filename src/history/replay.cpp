@@ -1,8 +1,10 @@
-// Reading a replay file: strictly, since it comes from anywhere (a fault report, a download)
-// and a replay that plays something else than what was recorded would mislead its viewer.
-#include <cstring>
-
+// The replay file, both ways. Read strictly, since it comes from anywhere (a fault report, a
+// download) and a replay that plays something else than what was recorded would mislead its
+// viewer; written as the reader wants it.
 #include "history/replay.h"
+
+#include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -84,7 +86,7 @@ bool randoms(const std::string& token, Replay& replay) {
             if (digit < 0) return false;
             value = value * 32 + digit;
         }
-        replay.inputs.push_back({'r', value});
+        replay.tape.inputs.push_back({'r', value});
     }
     return true;
 }
@@ -140,9 +142,9 @@ bool read_end(Reader& in, Replay& replay, const std::string& line) {
     } else if (ending != "won" && ending != "game_over" && ending != "escape") {
         return in.fail("the ending must be won, game_over, escape or signal N");
     }
-    if (replay.frames.empty()) return in.fail("the replay has no inputs");
-    replay.ending = ending;
-    replay.signal = static_cast<int>(signal);
+    if (replay.tape.frames.empty()) return in.fail("the replay has no inputs");
+    replay.tape.ending = ending;
+    replay.tape.signal = static_cast<int>(signal);
     if (in.at != in.text.size()) {
         ++in.line;
         return in.fail("something follows the end line");
@@ -151,8 +153,8 @@ bool read_end(Reader& in, Replay& replay, const std::string& line) {
 }
 
 bool read_frame(Reader& in, Replay& replay, const std::string& line) {
-    ReplayFrame frame;
-    frame.first = static_cast<int>(replay.inputs.size());
+    TapFrame frame;
+    frame.first = static_cast<int>(replay.tape.inputs.size());
     frame.line = in.line;
     std::size_t at = 0;
     bool empty = false;
@@ -203,13 +205,13 @@ bool read_frame(Reader& in, Replay& replay, const std::string& line) {
         default:
             if (!number(token, 0, 13, value) || value > max_clock_step)
                 return in.fail("\"" + token + "\" is not an input");
-            replay.inputs.push_back({'t', value});
+            replay.tape.inputs.push_back({'t', value});
             continue;
         }
-        replay.inputs.push_back({token[0], value});
+        replay.tape.inputs.push_back({token[0], value});
     }
-    frame.count = static_cast<int>(replay.inputs.size()) - frame.first;
-    replay.frames.push_back(frame);
+    frame.count = static_cast<int>(replay.tape.inputs.size()) - frame.first;
+    replay.tape.frames.push_back(frame);
     in.frame += frame.repeats;
     return true;
 }
@@ -235,4 +237,96 @@ bool parse_replay(const std::string& text, Replay& replay, std::string& why) {
     }
     if (!ok) why = in.why;
     return ok;
+}
+
+// ---- writing -------------------------------------------------------------------------------
+
+namespace {
+
+constexpr char random_digits[] = "0123456789abcdefghijklmnopqrstuv";
+
+// A frame's line: its inputs in the order taken, the random numbers in a row in one token of
+// three base-32 digits each, since they are most of a replay.
+void write_frame(std::string& text, const Tape& tape, const TapFrame& frame) {
+    std::size_t start = text.size();
+    char token[32];
+    for (int i = 0; i < frame.count; ++i) {
+        const TapInput& input = tape.inputs[frame.first + i];
+        bool in_randoms = i > 0 && tape.inputs[frame.first + i - 1].kind == 'r';
+        if (text.size() > start && !(input.kind == 'r' && in_randoms)) text += ' ';
+        switch (input.kind) {
+        case 'r':
+            if (!in_randoms) text += 'r';
+            for (int shift = 10; shift >= 0; shift -= 5)
+                text += random_digits[input.value >> shift & 31];
+            continue;
+        case 'k':
+            std::snprintf(token, sizeof token, "k%lld", static_cast<long long>(input.value));
+            break;
+        case 't':
+            std::snprintf(token, sizeof token, "%lld", static_cast<long long>(input.value));
+            break;
+        default: // '+' and 's' stand alone
+            token[0] = input.kind;
+            token[1] = '\0';
+        }
+        text += token;
+    }
+    if (frame.checked) {
+        std::snprintf(token, sizeof token, "c%04x", static_cast<unsigned>(frame.checksum));
+        text += text.size() > start ? " " : "";
+        text += token;
+    }
+    if (text.size() == start) text += '-';
+    if (frame.repeats > 1) text += " *" + std::to_string(frame.repeats);
+    text += '\n';
+}
+
+} // namespace
+
+std::string replay_text(const Replay& replay) {
+    std::string text =
+        replay_first_words + std::to_string(replay_format) + ", game " + replay.game_version + "\n";
+    for (std::size_t i = 0; i < replay.boards.size(); ++i) {
+        text += "board " + replay.map_names[i] + "\n";
+        for (int row = 0; row < board_size; ++row)
+            text.append(replay.boards[i], row * board_size, board_size) += '\n';
+    }
+    text += "inputs\n";
+    for (const TapFrame& frame : replay.tape.frames) write_frame(text, replay.tape, frame);
+    text += "end ";
+    text += replay.tape.ending;
+    if (replay.tape.ending == "signal") text += " " + std::to_string(replay.tape.signal);
+    text += '\n';
+    return text;
+}
+
+void add_board(Replay& replay, const char* name,
+               const unsigned char (&mapa)[map_rows][board_size]) {
+    // A line of its own: what would break it cannot show in the map's label anyway.
+    std::string line = name;
+    for (char& c : line)
+        if (static_cast<unsigned char>(c) < ' ' || c == 0x7F) c = '?';
+    replay.map_names.push_back(line);
+    std::string board;
+    for (int row = 0; row < board_size; ++row)
+        for (int col = 0; col < board_size; ++col) {
+            unsigned char c = mapa[row][col];
+            // The rules tell walls and dots from everything else, which is open floor.
+            board += c == wall || c == dot ? static_cast<char>(c) : ' ';
+        }
+    replay.boards.push_back(board);
+}
+
+const char* ending_name(Ending ending) {
+    switch (ending) {
+    case Ending::won:
+        return "won";
+    case Ending::game_over:
+        return "game_over";
+    case Ending::escape:
+        return "escape";
+    default:
+        return "none";
+    }
 }

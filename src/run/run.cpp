@@ -4,6 +4,7 @@
 #include <string>
 
 #include "console/buffer.h"
+#include "console/inputs.h"
 #include "console/platform.h"
 #include "game/loop.h"
 #include "game/map_reader.h"
@@ -96,6 +97,7 @@ void leave_ending_words(Ending ending) {
 // ---- recording -----------------------------------------------------------------------------
 
 const char* recording_name = nullptr;
+Replay recording; // the maps and the version; the inputs are the tap's until the end
 
 bool write_recording(const std::string& text) {
     char why[256];
@@ -129,9 +131,17 @@ bool replay_may_replace(const char* name, std::string& why) {
     return false;
 }
 
+// The whole game, ended as `ending` (for "signal", by signal `sig`).
+bool write_recording(const char* ending, int sig) {
+    recording.tape = finish_recording();
+    recording.tape.ending = ending;
+    recording.tape.signal = sig;
+    return write_recording(replay_text(recording));
+}
+
 // A quit signal has no ending of its own in the rules: the end line names the signal.
 void save_recording_on_quit(int sig) {
-    write_recording(recording_text(("signal " + std::to_string(sig)).c_str()));
+    write_recording("signal", sig);
 }
 
 // ---- replaying -----------------------------------------------------------------------------
@@ -266,8 +276,10 @@ int record_game(Game& g, const char* replay_name, const std::vector<const char*>
 
     if (replay_name != nullptr) {
         start_recording(&g.kursor[0][0]);
+        recording = Replay{};
+        recording.game_version = game_version();
         for (std::size_t i = 0; i < names.size(); ++i)
-            record_board(names[i] != nullptr ? names[i] : map_file_name, boards[i].cells);
+            add_board(recording, names[i] != nullptr ? names[i] : map_file_name, boards[i].cells);
         call_before_quitting(save_recording_on_quit);
     }
     std::vector<std::string> places;
@@ -277,8 +289,8 @@ int record_game(Game& g, const char* replay_name, const std::vector<const char*>
     bool saved = true;
     if (replay_name != nullptr) {
         call_before_quitting(nullptr);
-        saved = write_recording(recording_text(ending_name(ending)));
-        stop_history();
+        saved = write_recording(ending_name(ending), 0);
+        stop_tap();
     }
     leave_ending_words(ending);
     // Under them, each map's place; on a console of one screen the ending's words still end
@@ -302,15 +314,15 @@ int replay_game(Game& g, const char* replay_name, int speed) {
     Ending ending = Ending::none;
     int signal = 0;
     std::string fault;
-    start_replay(replay, &g.kursor[0][0], speed);
+    start_replay(replay.tape, &g.kursor[0][0], speed);
     try {
         ending = play_maps(g, names, boards, nullptr); // a game shown again is not played again
-        finish_replay(ending);
+        finish_replay(ending_name(ending));
     } catch (const ReplayStopped& stop) {
         ending = Ending::none;
         signal = stop.signal;
     } catch (const ReplayFault& drift) { fault = drift.what; }
-    stop_history();
+    stop_tap();
     console_close();
 
     if (!fault.empty()) {
