@@ -18,7 +18,7 @@ void press(int code, std::int64_t at_ms) {
 }
 
 void press_arrow(int code, std::int64_t at_ms) {
-    press(0xE0, at_ms);
+    press(key_arrow_prefix, at_ms);
     press(code, at_ms);
 }
 
@@ -33,9 +33,9 @@ const Frame& last_frame() {
 
 std::string row_text(const Frame& frame, int row) {
     std::string text;
-    for (int col = 0; col < 80; ++col) {
-        unsigned char c = frame[row * 80 + col];
-        text += c == 176 ? '#' : static_cast<char>(c);
+    for (int col = 0; col < screen_cols; ++col) {
+        unsigned char c = frame[row * screen_cols + col];
+        text += c == shade ? '#' : static_cast<char>(c);
     }
     return text;
 }

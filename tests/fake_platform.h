@@ -8,9 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "console/platform.h"
+
 namespace fake {
 
-using Frame = std::array<unsigned char, 40 * 80>;
+using Frame = std::array<unsigned char, screen_rows * screen_cols>;
 
 struct Key {
     std::int64_t at_ms; // not readable before this time on the virtual clock

@@ -5,7 +5,6 @@
 #include <algorithm>
 
 #include "console/platform.h"
-#include "game/state.h"
 
 namespace {
 
@@ -13,7 +12,6 @@ enum class Mode { live, recording, replaying };
 Mode mode = Mode::live;
 const unsigned char* screen = nullptr;
 
-constexpr int escape_key = 27;
 constexpr int watch_ms = 20; // how often a paced replay looks at the keyboard
 
 // FNV-1a of the whole buffer, folded to 16 bits: short to write, and a drift that lasts is
@@ -127,7 +125,7 @@ bool at_last_frame() {
 // Escape on the real keyboard stops the replay; other keys mean nothing to it.
 void watch_keyboard() {
     while (raw_key_waiting())
-        if (raw_read_key() == escape_key) throw ReplayStopped{0};
+        if (raw_read_key() == key_escape) throw ReplayStopped{0};
 }
 
 void wait_real(std::int64_t ms) {

@@ -9,6 +9,27 @@
 #include <cstdint>
 #include <cstdio>
 
+// ---- the seam's numbers ----------------------------------------------------------------------
+//
+// Both implementations and the rules hold to these; they are named here and nowhere else.
+
+// The screen buffer the rules draw into: 40 rows of 80 single-byte cells, row after row.
+constexpr int screen_rows = 40;
+constexpr int screen_cols = 80;
+// What draw_buffer shows of it: every cell but the very last.
+constexpr int drawn_cells = screen_rows * screen_cols - 1;
+// The row park_cursor puts the print position on, just below the buffer.
+constexpr int words_row = screen_rows;
+// The least terminal the game plays in: the buffer, and the row for the words under it.
+constexpr int needed_cols = screen_cols;
+constexpr int needed_rows = screen_rows + 1;
+// The light-shade block of the old PC character set (code page 437): walls and the panel.
+constexpr unsigned char shade = 176;
+// Key codes as read_key gives them.
+constexpr int key_escape = 27;
+constexpr int key_arrow_prefix = 0xE0; // then one of the four below
+constexpr int key_up = 0x48, key_down = 0x50, key_left = 0x4B, key_right = 0x4D;
+
 // ---- opening and closing the console ------------------------------------------------------
 
 // Takes over the terminal. On failure (not a terminal, too small, no terminfo entry) it
@@ -27,9 +48,9 @@ void console_farewell();
 // ---- output --------------------------------------------------------------------------------
 
 void hidecursor();
-// Moves the print position to column 0, row 40, just below the playfield.
+// Moves the print position to column 0, words_row, just below the playfield.
 void park_cursor();
-// Shows the first 3,199 cells of the 40 x 80 screen buffer at the top-left corner.
+// Shows the first drawn_cells cells of the screen buffer at the top-left corner.
 void draw_buffer(const unsigned char* kursor);
 // Blanks the screen and moves the print position to the top-left corner.
 void clear_screen();
@@ -42,11 +63,17 @@ void ring_bell();
 // What the rules take from the machine. The game defines these itself, over the raw inputs
 // below: passed through as they come, kept for a replay, or taken from one.
 
+// A key test ends one frame of the game and begins the next: a recording keeps the inputs
+// frame by frame, and a replay checks the screen there. While a replay plays, any of these
+// may throw (ReplayFault, ReplayStopped, see inputs.h) through the rules, which hold nothing
+// that needs undoing; the run catches it.
+
 // Never blocks: true when read_key has a code to give.
 bool key_waiting();
-// One key code, 0-255. An arrow key gives 0xE0 and then 0x48, 0x50, 0x4B or 0x4D. Keys come
-// in the order typed, except a lone Escape: it comes next, whatever was typed or pasted before
-// it, and only the Escape key gives it. Keys past the first few thousand waiting may be lost.
+// One key code, 0-255. An arrow key gives key_arrow_prefix and then key_up, key_down,
+// key_left or key_right. Keys come in the order typed, except a lone Escape: it comes next,
+// whatever was typed or pasted before it, and only the Escape key gives it. Keys past the
+// first few thousand waiting may be lost.
 int read_key();
 // Milliseconds since the process started, less any time it spent stopped (Ctrl-Z) or waiting
 // in the background to be brought back, from a clock that never goes back.

@@ -2,8 +2,6 @@
 
 #include "game/state.h"
 
-constexpr int key_up = 0x48, key_down = 0x50, key_left = 0x4B, key_right = 0x4D;
-constexpr int key_escape = 27;
 // How long "Well done!" shows before the game leaves.
 constexpr int win_pause_ms = 500;
 

@@ -4,10 +4,10 @@
 
 #include <cstdint>
 
+#include "console/platform.h" // the screen buffer's size, the shade
+
 constexpr int board_size = 32;
 constexpr int map_rows = board_size + 1; // a spare row takes what the reader stores past row 31
-constexpr int screen_rows = 40;
-constexpr int screen_cols = 80;
 constexpr int tick_ms = 200;
 constexpr int starting_lives = 3;
 
@@ -16,7 +16,6 @@ constexpr unsigned char dot = '.';
 constexpr unsigned char space = ' ';
 constexpr unsigned char player_glyph = '*';
 constexpr unsigned char mob_glyph = 'A';
-constexpr unsigned char shade = 176; // the light-shade block of the old PC character set
 
 constexpr int start_x = 1, start_y = 1;
 constexpr int mob1_start_x = 1, mob1_start_y = 3; // the top-left corner of the patrol

@@ -13,12 +13,9 @@ using namespace unix_tty;
 
 namespace {
 
-constexpr int arrow_prefix = 0xE0;
-
 // Keys read from curses and not yet handed to the game, in the order typed: a byte each, or
 // an arrow as arrow_key plus its second code. As large as the kernel's own input buffer;
 // keys past its room are dropped, as a full terminal buffer would drop them.
-constexpr int escape_key = 27;
 constexpr int arrow_key = 0x100;
 constexpr int queue_size = 4096;
 unsigned short queued[queue_size];
@@ -45,10 +42,10 @@ bool keyboard_gone() {
 // after a start or a resume. Returns the key to queue, or -1 for none.
 int after_escape() {
     int next = getch();
-    if (next == ERR) return escape_key;
-    if (next == escape_key || next > 0xFF) {
+    if (next == ERR) return key_escape;
+    if (next == key_escape || next > 0xFF) {
         ungetch(next);
-        return escape_key;
+        return key_escape;
     }
     if (next != '[' && next != 'O') return -1;
     int c, parameters = 0;
@@ -56,13 +53,13 @@ int after_escape() {
     if (parameters > 0) return -1;
     switch (c) {
     case 'A':
-        return arrow_key + 0x48;
+        return arrow_key + key_up;
     case 'B':
-        return arrow_key + 0x50;
+        return arrow_key + key_down;
     case 'C':
-        return arrow_key + 0x4D;
+        return arrow_key + key_right;
     case 'D':
-        return arrow_key + 0x4B;
+        return arrow_key + key_left;
     default:
         return -1;
     }
@@ -72,17 +69,17 @@ int after_escape() {
 int translate_key(int ch) {
     switch (ch) {
     case KEY_UP:
-        return arrow_key + 0x48;
+        return arrow_key + key_up;
     case KEY_DOWN:
-        return arrow_key + 0x50;
+        return arrow_key + key_down;
     case KEY_LEFT:
-        return arrow_key + 0x4B;
+        return arrow_key + key_left;
     case KEY_RIGHT:
-        return arrow_key + 0x4D;
+        return arrow_key + key_right;
     case KEY_RESIZE:
         repaint_all();
         return -1;
-    case escape_key:
+    case key_escape:
         return after_escape();
     default:
         return ch >= 0 && ch <= 0xFF ? ch : -1; // function keys and the like do nothing
@@ -101,7 +98,7 @@ void take_keys() {
             return;
         }
         int key = translate_key(ch);
-        if (key == escape_key)
+        if (key == key_escape)
             escape_queued = true;
         else if (key >= 0 && queue_count < queue_size)
             queued[(queue_head + queue_count++) % queue_size] = static_cast<unsigned short>(key);
@@ -133,12 +130,12 @@ int raw_read_key() {
     if (!raw_key_waiting()) return 0;
     if (escape_queued) {
         escape_queued = false;
-        return escape_key;
+        return key_escape;
     }
     int key = queued[queue_head];
     queue_head = (queue_head + 1) % queue_size;
     --queue_count;
     if (key < arrow_key) return key;
     second_code = key - arrow_key;
-    return arrow_prefix;
+    return key_arrow_prefix;
 }

@@ -30,10 +30,6 @@ using namespace unix_tty;
 
 namespace {
 
-constexpr int needed_cols = 80;
-constexpr int needed_rows = 41; // the buffer's 40 rows and the row the end texts go on
-constexpr int drawn_cells = 40 * 80 - 1;
-constexpr int park_row = 40;
 constexpr int escape_delay_ms = 25; // curses' default of a second would make Escape sluggish
 
 SCREEN* terminal = nullptr;
@@ -48,7 +44,7 @@ int print_row = 0, print_col = 0;
 // ---- drawing -------------------------------------------------------------------------------
 
 void put_cell(int row, int col, unsigned char c) {
-    if (c == 176) {
+    if (c == shade) {
         if (utf8) {
             cchar_t cell{};
             const wchar_t shade[] = {L'\u2591', L'\0'};
@@ -183,7 +179,7 @@ void hidecursor() {
 }
 
 void park_cursor() {
-    print_row = park_row;
+    print_row = words_row;
     print_col = 0;
 }
 
@@ -192,7 +188,7 @@ void draw_buffer(const unsigned char* kursor) {
     for (int i = 0; i < drawn_cells; ++i) {
         if (shown_valid && shown[i] == kursor[i]) continue;
         shown[i] = kursor[i];
-        int row = i / 80, col = i % 80;
+        int row = i / screen_cols, col = i % screen_cols;
         if (row < rows && col < cols) put_cell(row, col, kursor[i]);
     }
     shown_valid = true;

@@ -10,8 +10,6 @@ using namespace win_console;
 
 namespace {
 
-const unsigned char escape = 27;
-
 // The codes of the key being handed over, as _getch gives them: one for a character, two (a
 // prefix and the scan code) for a key without one; a key held down may stand for several.
 unsigned char codes[2];
@@ -41,14 +39,14 @@ int key_codes(const INPUT_RECORD& event, unsigned char* out) {
     DWORD alt = key.dwControlKeyState & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED);
     DWORD ctrl = key.dwControlKeyState & (LEFT_CTRL_PRESSED | RIGHT_CTRL_PRESSED);
     auto character = static_cast<unsigned char>(key.uChar.AsciiChar);
-    if (character == escape && key.wVirtualKeyCode != VK_ESCAPE) return 0;
+    if (character == key_escape && key.wVirtualKeyCode != VK_ESCAPE) return 0;
     if (character != 0) {
         if (alt && !ctrl) return 0; // Alt with a letter (Ctrl with Alt is AltGr: a character)
         out[0] = character;
         return 1;
     }
     if (alt || ctrl || !has_key_codes(key.wVirtualKeyCode)) return 0;
-    out[0] = (key.dwControlKeyState & ENHANCED_KEY) ? 0xE0 : 0;
+    out[0] = (key.dwControlKeyState & ENHANCED_KEY) ? key_arrow_prefix : 0;
     out[1] = static_cast<unsigned char>(key.wVirtualScanCode);
     return 2;
 }
@@ -56,7 +54,7 @@ int key_codes(const INPUT_RECORD& event, unsigned char* out) {
 bool is_escape(const INPUT_RECORD& event) {
     return event.EventType == KEY_EVENT && event.Event.KeyEvent.bKeyDown &&
            event.Event.KeyEvent.wVirtualKeyCode == VK_ESCAPE &&
-           static_cast<unsigned char>(event.Event.KeyEvent.uChar.AsciiChar) == escape;
+           static_cast<unsigned char>(event.Event.KeyEvent.uChar.AsciiChar) == key_escape;
 }
 
 // Escape quits at once, so one anywhere in the input buffer goes ahead of the keys typed
@@ -73,7 +71,7 @@ bool take_queued_escape() {
         if (!is_escape(queued[i])) continue;
         DWORD read = 0;
         ReadConsoleInputA(console_in, queued, i + 1, &read);
-        codes[0] = escape;
+        codes[0] = key_escape;
         code_count = 1;
         next_code = 0;
         repeats_left = 0;
@@ -112,6 +110,6 @@ int raw_read_key() {
         --repeats_left;
     }
     int code = codes[next_code++];
-    if (code == escape) quit_by_escape = true;
+    if (code == key_escape) quit_by_escape = true;
     return code;
 }

@@ -48,10 +48,6 @@ using namespace win_console;
 
 namespace {
 
-const SHORT least_width = 80;
-const SHORT least_height = 41; // the playfield's 40 rows, then one for the closing words
-const SHORT buffer_rows = 40, buffer_cols = 80;
-const SHORT words_row = 40;
 const UINT code_page_with_shade = 437;
 
 HANDLE console_out = INVALID_HANDLE_VALUE;
@@ -114,8 +110,8 @@ bool show_window(SHORT left, SHORT top, SHORT width, SHORT height, COORD buffer)
 // in it; a larger width or height stays as it is. Whether it worked is judged by the size the
 // console then reports: a console may accept the calls and keep its size.
 void grow_window(const CONSOLE_SCREEN_BUFFER_INFO& screen) {
-    SHORT width = std::max(width_of(screen.srWindow), least_width);
-    SHORT height = std::max(height_of(screen.srWindow), least_height);
+    SHORT width = std::max<SHORT>(width_of(screen.srWindow), needed_cols);
+    SHORT height = std::max<SHORT>(height_of(screen.srWindow), needed_rows);
     COORD largest = GetLargestConsoleWindowSize(console_out);
     if (largest.X < width || largest.Y < height) return; // the screen has no room for it
 
@@ -196,15 +192,15 @@ bool console_open(char* why, int why_size) {
     code_page_before = GetConsoleOutputCP();
 
     SHORT width = width_of(screen.srWindow), height = height_of(screen.srWindow);
-    if (width < least_width || height < least_height) {
+    if (width < needed_cols || height < needed_rows) {
         grow_window(screen);
         GetConsoleScreenBufferInfo(console_out, &screen);
-        if (width_of(screen.srWindow) < least_width || height_of(screen.srWindow) < least_height) {
+        if (width_of(screen.srWindow) < needed_cols || height_of(screen.srWindow) < needed_rows) {
             // A line of 79 columns at most, with the program's name before it: one side of a
             // refused window has two digits.
             std::snprintf(why, why_size,
                           "console needs at least %d columns by %d rows; this one is %d by %d",
-                          least_width, least_height, width, height);
+                          needed_cols, needed_rows, width, height);
             give_back();
             return false;
         }
@@ -265,12 +261,12 @@ void park_cursor() {
 // Row by row: one long write would wrap at the console buffer's width, and that is 80 only on
 // old consoles (Windows 10 starts at 120), so the rows would slide apart.
 void draw_buffer(const unsigned char* kursor) {
-    for (SHORT row = 0; row < buffer_rows; ++row) {
-        DWORD cells = row == buffer_rows - 1 ? buffer_cols - 1 : buffer_cols; // no last cell
+    for (SHORT row = 0; row < screen_rows; ++row) {
+        DWORD cells = row == screen_rows - 1 ? screen_cols - 1 : screen_cols; // no last cell
         COORD start = {window_left, static_cast<SHORT>(window_top + row)};
         DWORD written = 0;
         WriteConsoleOutputCharacterA(console_out,
-                                     reinterpret_cast<const char*>(kursor + row * buffer_cols),
+                                     reinterpret_cast<const char*>(kursor + row * screen_cols),
                                      cells, start, &written);
     }
 }
