@@ -1,6 +1,6 @@
-// The Unix console's signals and clock: quit signals end the game only after it has given the
-// terminal back, a stop gives the terminal back while stopped, and the clock leaves out the
-// time spent stopped.
+// The Unix console's system services: signals, the clock, sleeping and chance, and the way
+// out. Quit signals end the game only after it has given the terminal back, a stop gives the
+// terminal back while stopped, and the clock leaves out the time spent stopped.
 #include "console/platform.h"
 #include "console/unix/port.h"
 
@@ -151,6 +151,9 @@ void unix_tty::quit_if_signalled() {
 void call_before_quitting(void (*last_words)(int)) {
     signals.last_words = last_words;
 }
+
+// A terminal window outlives the game.
+void console_farewell() {}
 
 void unix_tty::hang_up() {
     if (signals.quit == 0) signals.quit = SIGHUP;

@@ -6,6 +6,34 @@
 
 #include <algorithm>
 
+namespace win_console {
+
+HANDLE console_in = INVALID_HANDLE_VALUE;
+bool quit_by_escape = false;
+
+HANDLE open_keyboard() {
+    return CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                       nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
+bool is_modifier_or_lock(WORD key) {
+    switch (key) {
+    case VK_SHIFT:
+    case VK_CONTROL:
+    case VK_MENU:
+    case VK_LWIN:
+    case VK_RWIN:
+    case VK_CAPITAL:
+    case VK_NUMLOCK:
+    case VK_SCROLL:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace win_console
+
 using namespace win_console;
 
 namespace {

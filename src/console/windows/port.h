@@ -1,10 +1,13 @@
-// What the two parts of the Windows console share, and nothing outside this folder sees:
-// screen.cpp takes the console over, draws and gives it back; keys.cpp reads the keyboard.
+// What the parts of the Windows console share, and nothing outside this folder sees:
+// screen.cpp takes the console over, draws and gives it back; keys.cpp reads the keyboard;
+// system.cpp keeps the clock, answers the console's control events and sees the program out.
 #pragma once
 
 #include <windows.h>
 
 namespace win_console {
+
+// ---- keys.cpp ------------------------------------------------------------------------------
 
 // The console's keyboard, opened by console_open and closed when the console is given back.
 extern HANDLE console_in;
@@ -14,5 +17,11 @@ extern bool quit_by_escape;
 // The keyboard is the console's whatever standard input is, as it is for conio's _getch.
 HANDLE open_keyboard();
 bool is_modifier_or_lock(WORD key);
+
+// ---- system.cpp ----------------------------------------------------------------------------
+
+// Has Ctrl-C, Ctrl-Break and the window's closing give the console back before the process
+// ends; once, when the console is first taken.
+void catch_control_events();
 
 } // namespace win_console

@@ -1,6 +1,7 @@
-// The platform seam on the Windows console: Win32 console calls only.
+// The platform seam on the Windows console: taking the console window, drawing in it and
+// giving it back, through Win32 console calls only.
 //
-// The console already speaks most of the game's language: code page 437 draws byte 176 as the
+// The console already speaks most of the game's language: code page 437 draws the shade as the
 // light-shade block, and a key event carries the scan code the game steers by. The real work
 // is in three places. The window is made large enough for the game, when the screen allows
 // it, so that a player need not find the console's layout settings. The keys are read from
@@ -14,35 +15,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
-
-namespace win_console {
-
-HANDLE console_in = INVALID_HANDLE_VALUE;
-bool quit_by_escape = false;
-
-HANDLE open_keyboard() {
-    return CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                       nullptr, OPEN_EXISTING, 0, nullptr);
-}
-
-bool is_modifier_or_lock(WORD key) {
-    switch (key) {
-    case VK_SHIFT:
-    case VK_CONTROL:
-    case VK_MENU:
-    case VK_LWIN:
-    case VK_RWIN:
-    case VK_CAPITAL:
-    case VK_NUMLOCK:
-    case VK_SCROLL:
-        return true;
-    default:
-        return false;
-    }
-}
-
-} // namespace win_console
 
 using namespace win_console;
 
@@ -69,8 +41,6 @@ SHORT width_before = 0, height_before = 0;
 CRITICAL_SECTION console_lock;
 bool console_is_ours = false;
 
-const ULONGLONG ticks_at_start = GetTickCount64();
-
 struct LockInit {
     LockInit() { InitializeCriticalSection(&console_lock); }
 } lock_init;
@@ -81,11 +51,6 @@ struct Locked {
     Locked(const Locked&) = delete;
     Locked& operator=(const Locked&) = delete;
 };
-
-BOOL WINAPI on_console_event(DWORD) {
-    console_close();
-    return FALSE; // not handled: the system's own handler goes on to end the process
-}
 
 SHORT width_of(const SMALL_RECT& window) {
     return static_cast<SHORT>(window.Right - window.Left + 1);
@@ -180,12 +145,9 @@ bool console_open(char* why, int why_size) {
         return false;
     }
 
-    static bool hooks_set = false;
-    if (!hooks_set) {
-        SetConsoleCtrlHandler(on_console_event, TRUE);
-        std::atexit(console_close);
-        hooks_set = true;
-    }
+    catch_control_events();
+    static bool registered = false;
+    if (!registered) registered = std::atexit(console_close) == 0;
     // The handler waits for the lock, so from here on whatever is changed is put back.
     console_is_ours = true;
     have_cursor_before = GetConsoleCursorInfo(console_out, &cursor_before) != 0;
@@ -219,27 +181,6 @@ void console_close() {
 // The console has one screen: what the game printed last is still there after the end.
 bool console_close_restores_screen() {
     return false;
-}
-
-// A console window that the game has to itself (started from Explorer) closes the moment the
-// game ends, and would take a refusal or the last words with it unread.
-void console_farewell() {
-    DWORD processes[2];
-    if (quit_by_escape || GetConsoleProcessList(processes, 2) != 1) return;
-    HANDLE keyboard = open_keyboard();
-    if (keyboard == INVALID_HANDLE_VALUE) return;
-    std::printf("\nPress any key to close this window.");
-    std::fflush(stdout);
-    FlushConsoleInputBuffer(keyboard); // keys typed into the game do not count
-    INPUT_RECORD event;
-    DWORD read = 0;
-    while (ReadConsoleInputA(keyboard, &event, 1, &read) && read == 1) {
-        const KEY_EVENT_RECORD& key = event.Event.KeyEvent;
-        if (event.EventType == KEY_EVENT && key.bKeyDown &&
-            !is_modifier_or_lock(key.wVirtualKeyCode))
-            break;
-    }
-    CloseHandle(keyboard);
 }
 
 // ---- output --------------------------------------------------------------------------------
@@ -287,25 +228,3 @@ void ring_bell() {
     std::printf("%s", "\a");
     std::fflush(stdout);
 }
-
-// ---- time and chance -----------------------------------------------------------------------
-
-std::int64_t raw_clock_ms() {
-    return static_cast<std::int64_t>(GetTickCount64() - ticks_at_start);
-}
-
-void raw_sleep_ms(int ms) {
-    Sleep(static_cast<DWORD>(ms));
-}
-
-void raw_seed_random() {
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
-}
-
-int raw_random_number() {
-    return std::rand();
-}
-
-// Ctrl-C and the window's closing end the process from a thread of their own, while the game
-// goes on in its own: nothing of the game's can safely run then.
-void call_before_quitting(void (*)(int)) {}
