@@ -1,12 +1,9 @@
 #include "history/scores.h"
 
 #include <cstdio>
-#include <ctime>
 
 #include "console/platform.h"
-#include "game/lives.h"
 #include "game/map_reader.h"
-#include "game/player.h"
 #include "game/startup.h"
 
 namespace {
@@ -20,15 +17,6 @@ constexpr const char* lock_name = "\\scores.lock";
 constexpr const char* scores_name = "/scores";
 constexpr const char* lock_name = "/scores.lock";
 #endif
-
-// The date for a person reading the file, in the time of the place where they played.
-std::string local_date_now() {
-    std::time_t now = std::time(nullptr);
-    char date[32] = "";
-    if (const std::tm* local = std::localtime(&now))
-        std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", local);
-    return date[0] != '\0' ? date : "unknown";
-}
 
 // The folder of the scores file, or false and why not.
 bool scores_path(std::string& folder, std::string& why) {
@@ -127,20 +115,6 @@ const char* scores_file_shown() {
     return "$XDG_STATE_HOME/dotmaze/scores, by default\n"
            "                 ~/.local/state/dotmaze/scores";
 #endif
-}
-
-GameRecord finished_game(const char* map_name, const Board& board, const MapResult& result) {
-    GameRecord r;
-    r.map = map_name;
-    r.board = board_identity(&board.cells[0][0], board_size * board_size);
-    r.won = result.ending == Ending::won;
-    r.dots = result.dots_eaten;
-    r.total = result.dots;
-    r.lives = result.lives;
-    // The play ends with the last move; the pause that shows the ending's words is not play.
-    r.time_ms = result.play_ms - (r.won ? win_pause_ms : game_over_pause_ms);
-    r.date = local_date_now();
-    return r;
 }
 
 std::string remember_game(const GameRecord& record) {

@@ -7,10 +7,6 @@
 #include <vector>
 
 #include "history/best_games.h"
-#include "run/run.h"
-
-// The record of a map just won or lost, `board` as read from the file `map_name`, dated now.
-GameRecord finished_game(const char* map_name, const Board& board, const MapResult& result);
 
 // Adds `record` to the player's scores file and returns the line that tells its place; or,
 // when the file cannot be read or written, the line that says it was not saved and why.
