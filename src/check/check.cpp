@@ -108,6 +108,7 @@ std::string line_length(const Finding& f) {
     return cat(what, ": ", effect);
 }
 
+// One switch over the kinds, long because every finding is worded here and nowhere else.
 std::string wording(const Finding& f) {
     switch (f.kind) {
     case Kind::byte_order_mark:
@@ -120,7 +121,7 @@ std::string wording(const Finding& f) {
                    "one; save the file with LF or CR LF line ends");
     case Kind::junk: {
         std::string places;
-        for (const Place& p : f.places)
+        for (const LineColumn& p : f.places)
             places +=
                 cat(places.empty() ? "" : "; ", "line ", num(p.line), ", column ", num(p.column));
         return cat(num(f.count), " of the ", num(f.of),

@@ -39,7 +39,7 @@ enum class Kind {
 };
 
 // A place in the file: its line and column, counting from 1 as an editor does.
-struct Place {
+struct LineColumn {
     long line, column;
 };
 
@@ -52,13 +52,13 @@ struct Finding {
     long cells = 0;            // a line's length in cells
     long trailing = 0;         // of them, spaces and tabs at the end of the line
     bool spaces = false, tabs = false, crs = false; // what the trailing ones are
-    bool at_end = false;          // nothing of the file after this line reaches the board
-    bool runs_on = false;         // of a last line, cells past the 32nd land on the row below
-    std::string character{};      // a character as the file holds it
-    std::vector<long> lines{};    // the lines a summary is about
-    std::vector<Place> places{};  // the first few places a summary is about
-    std::vector<Cell> cells_at{}; // the board's cells it is about
-    Cell low{}, high{};           // a box on the board
+    bool at_end = false;              // nothing of the file after this line reaches the board
+    bool runs_on = false;             // of a last line, cells past the 32nd land on the row below
+    std::string character{};          // a character as the file holds it
+    std::vector<long> lines{};        // the lines a summary is about
+    std::vector<LineColumn> places{}; // the first few places a summary is about
+    std::vector<Cell> cells_at{};     // the board's cells it is about
+    Cell low{}, high{};               // a box on the board
 };
 
 bool is_error(Kind kind);

@@ -104,7 +104,7 @@ long column_at(const Text& t, long n, long at) {
 // The bytes of the board's lines a map does not hold: one finding per character, at its first
 // place. Returns how many bytes are not text at all (binary junk) and where the first are.
 long check_characters(const Text& t, long lines, std::vector<Finding>& found, long& scanned,
-                      std::vector<Place>& junk_places) {
+                      std::vector<LineColumn>& junk_places) {
     std::map<std::string, std::size_t> seen;
     long junk = 0;
     scanned = 0;
@@ -260,7 +260,7 @@ void check_text(std::FILE* file, std::vector<Finding>& found) {
     long lines = std::min<long>(t.reaching, board_size); // the board's lines, as the author meant
 
     std::vector<Finding> characters;
-    std::vector<Place> junk_places;
+    std::vector<LineColumn> junk_places;
     long scanned = 0;
     long junk = check_characters(t, lines, characters, scanned, junk_places);
     bool is_junk = junk >= 8 && 2 * junk > scanned;
