@@ -110,9 +110,19 @@ int speed_of(const char* text) {
     return speed >= 1 && speed <= 16 ? speed : 0;
 }
 
-} // namespace
+// What the command line asks for.
+struct Options {
+    bool check = false, quiet = false, scores = false;
+    const char* record = nullptr;
+    const char* replay = nullptr;
+    const char* speed = nullptr;
+};
 
-static int run(int argc, char** argv) {
+constexpr int go_on = -1;
+
+// Reads the options into `o`. Returns go_on, or the status to exit with at once: after the
+// help or the version, or on a usage error (said on stderr).
+int read_options(int argc, char** argv, Options& o) {
     enum { opt_version = 256, opt_check, opt_quiet, opt_record, opt_replay, opt_speed, opt_scores };
     static const option options[] = {{"help", no_argument, nullptr, 'h'},
                                      {"version", no_argument, nullptr, opt_version},
@@ -124,10 +134,6 @@ static int run(int argc, char** argv) {
                                      {"scores", no_argument, nullptr, opt_scores},
                                      {nullptr, 0, nullptr, 0}};
     opterr = 0; // our own words for a usage error, the same on every system
-    bool check = false, quiet = false, scores = false;
-    const char* record = nullptr;
-    const char* replay = nullptr;
-    const char* speed = nullptr;
     for (int opt, before = optind; (opt = getopt_long(argc, argv, ":h", options, nullptr)) != -1;
          before = optind) {
         switch (opt) {
@@ -138,22 +144,22 @@ static int run(int argc, char** argv) {
             std::printf("dotmaze %s\n", game_version());
             return 0;
         case opt_check:
-            check = true;
+            o.check = true;
             break;
         case opt_quiet:
-            quiet = true;
+            o.quiet = true;
             break;
         case opt_record:
-            record = optarg;
+            o.record = optarg;
             break;
         case opt_replay:
-            replay = optarg;
+            o.replay = optarg;
             break;
         case opt_speed:
-            speed = optarg;
+            o.speed = optarg;
             break;
         case opt_scores:
-            scores = true;
+            o.scores = true;
             break;
         case ':':
             std::fprintf(stderr, "dotmaze: %s needs a value\n", argv[optind - 1]);
@@ -164,30 +170,39 @@ static int run(int argc, char** argv) {
             return usage_fault();
         }
     }
-    if (check + scores + (record != nullptr) + (replay != nullptr) > 1) {
-        std::fputs("dotmaze: --check, --record, --replay and --scores go one at a time\n", stderr);
-        return usage_fault();
-    }
-    if (speed != nullptr && (replay == nullptr || speed_of(speed) == 0)) {
-        std::fputs("dotmaze: --speed goes with --replay, and N is 1 to 16\n", stderr);
-        return usage_fault();
-    }
-    if (replay != nullptr && optind < argc) {
-        std::fputs("dotmaze: a replay holds its maps: no map goes with --replay\n", stderr);
-        return usage_fault();
-    }
-    if (quiet && !check) {
-        std::fputs("dotmaze: --quiet goes with --check\n", stderr);
-        return usage_fault();
-    }
+    return go_on;
+}
+
+// A usage error, said on stderr, when options that do not go together were given.
+bool options_go_together(const Options& o, bool maps_named) {
+    const char* fault = nullptr;
+    if (o.check + o.scores + (o.record != nullptr) + (o.replay != nullptr) > 1)
+        fault = "--check, --record, --replay and --scores go one at a time";
+    else if (o.speed != nullptr && (o.replay == nullptr || speed_of(o.speed) == 0))
+        fault = "--speed goes with --replay, and N is 1 to 16";
+    else if (o.replay != nullptr && maps_named)
+        fault = "a replay holds its maps: no map goes with --replay";
+    else if (o.quiet && !o.check)
+        fault = "--quiet goes with --check";
+    if (fault != nullptr) std::fprintf(stderr, "dotmaze: %s\n", fault);
+    return fault == nullptr;
+}
+
+} // namespace
+
+static int run(int argc, char** argv) {
+    Options o;
+    int status = read_options(argc, argv, o);
+    if (status != go_on) return status;
+    if (!options_go_together(o, optind < argc)) return usage_fault();
     std::vector<const char*> maps(argv + optind, argv + argc);
-    if (scores) return show_best_games(maps);
-    if (check) return check_maps(maps, quiet);
+    if (o.scores) return show_best_games(maps);
+    if (o.check) return check_maps(maps, o.quiet);
 
     static Game game; // about 11 KB, kept off the stack
-    int status = replay != nullptr   ? replay_game(game, replay, speed ? speed_of(speed) : 1)
-                 : record != nullptr ? record_game(game, record, maps)
-                                     : run_game(game, maps);
+    status = o.replay != nullptr   ? replay_game(game, o.replay, o.speed ? speed_of(o.speed) : 1)
+             : o.record != nullptr ? record_game(game, o.record, maps)
+                                   : run_game(game, maps);
     console_farewell();
     return status;
 }
