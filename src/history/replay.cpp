@@ -152,6 +152,56 @@ bool read_end(Reader& in, Replay& replay, const std::string& line) {
     return true;
 }
 
+// One token of a frame's line, the `index`th; `last` when the line ends after it. One switch,
+// over what the token's first character says it is.
+bool read_token(Reader& in, Replay& replay, TapFrame& frame, const std::string& token, int index,
+                bool last, bool& empty) {
+    if (token.empty()) return in.fail("an empty line, or two spaces in a row");
+    if (frame.checked && token[0] != '*')
+        return in.fail("the checksum must come last, before any \"*N\"");
+    if (empty && token[0] != '*') return in.fail("\"-\" stands alone");
+
+    std::int64_t value = 0;
+    switch (token[0]) {
+    case '-':
+        if (token != "-" || index != 0) return in.fail("\"-\" stands alone");
+        empty = true;
+        return true;
+    case '*':
+        if (!number(token, 1, 10, value) || value < 2 || value > max_repeats || !last || index == 0)
+            return in.fail("\"" + token + "\": a run is \"*N\" at the end, N from 2");
+        frame.repeats = static_cast<long>(value);
+        return true;
+    case 'c':
+        if (!checksum(token, frame.checksum))
+            return in.fail("\"" + token + "\": a checksum is c and four hex digits");
+        frame.checked = true;
+        return true;
+    case '+':
+        if (token != "+" || index != 0) return in.fail("a key test \"+\" comes first");
+        break;
+    case 's':
+        if (token != "s") return in.fail("\"" + token + "\" is not an input");
+        break;
+    case 'k':
+        if (!number(token, 1, 3, value) || value > 255)
+            return in.fail("\"" + token + "\": a key code is k and 0 to 255");
+        break;
+    case 'r':
+        if (!randoms(token, replay))
+            return in.fail("\"" + token +
+                           "\": random numbers are r and three base-32 digits (0-9, a-v) each");
+        return true;
+    default:
+        if (!number(token, 0, 13, value) || value > max_clock_step)
+            return in.fail("\"" + token + "\" is not an input");
+        replay.tape.inputs.push_back({'t', value});
+        return true;
+    }
+    replay.tape.inputs.push_back({token[0], value});
+    return true;
+}
+
 bool read_frame(Reader& in, Replay& replay, const std::string& line) {
     TapFrame frame;
     frame.first = static_cast<int>(replay.tape.inputs.size());
@@ -161,54 +211,10 @@ bool read_frame(Reader& in, Replay& replay, const std::string& line) {
     for (int index = 0; at <= line.size(); ++index) {
         std::size_t end = line.find(' ', at);
         if (end == std::string::npos) end = line.size();
-        std::string token = line.substr(at, end - at);
+        if (!read_token(in, replay, frame, line.substr(at, end - at), index, end == line.size(),
+                        empty))
+            return false;
         at = end + 1;
-        bool last = end == line.size();
-        if (token.empty()) return in.fail("an empty line, or two spaces in a row");
-        if (frame.checked && token[0] != '*')
-            return in.fail("the checksum must come last, before any \"*N\"");
-        if (empty && token[0] != '*') return in.fail("\"-\" stands alone");
-
-        std::int64_t value = 0;
-        switch (token[0]) {
-        case '-':
-            if (token != "-" || index != 0) return in.fail("\"-\" stands alone");
-            empty = true;
-            continue;
-        case '*':
-            if (!number(token, 1, 10, value) || value < 2 || value > max_repeats || !last ||
-                index == 0)
-                return in.fail("\"" + token + "\": a run is \"*N\" at the end, N from 2");
-            frame.repeats = static_cast<long>(value);
-            continue;
-        case 'c':
-            if (!checksum(token, frame.checksum))
-                return in.fail("\"" + token + "\": a checksum is c and four hex digits");
-            frame.checked = true;
-            continue;
-        case '+':
-            if (token != "+" || index != 0) return in.fail("a key test \"+\" comes first");
-            break;
-        case 's':
-            if (token != "s") return in.fail("\"" + token + "\" is not an input");
-            break;
-        case 'k':
-            if (!number(token, 1, 3, value) || value > 255)
-                return in.fail("\"" + token + "\": a key code is k and 0 to 255");
-            break;
-        case 'r':
-            if (!randoms(token, replay))
-                return in.fail("\"" + token +
-                               "\": random numbers are r and three base-32 "
-                               "digits (0-9, a-v) each");
-            continue;
-        default:
-            if (!number(token, 0, 13, value) || value > max_clock_step)
-                return in.fail("\"" + token + "\" is not an input");
-            replay.tape.inputs.push_back({'t', value});
-            continue;
-        }
-        replay.tape.inputs.push_back({token[0], value});
     }
     frame.count = static_cast<int>(replay.tape.inputs.size()) - frame.first;
     replay.tape.frames.push_back(frame);
