@@ -523,144 +523,176 @@ std::size_t shaded_cells(const std::string& map_dir) {
     return walls + 7 * 68 - 10;
 }
 
-} // namespace
+// ---- the phases ------------------------------------------------------------------------------
 
-int main(int argc, char** argv) {
+struct Settings {
+    std::string game_path, map_dir, dump_path;
+    double phase_s = 10;
+    int starts = 5;
+};
+
+Settings read_settings(int argc, char** argv) {
     if (argc < 3) {
         std::fprintf(stderr, "usage: ptybench GAME MAP_DIR [--phase-seconds S] [--starts N] "
                              "[--dump FILE]\n");
-        return 2;
+        std::exit(2);
     }
+    Settings s;
     // Absolute, since the game runs in the map's directory.
     char resolved[4096];
     if (realpath(argv[1], resolved) == nullptr) fail(std::string("no game at ") + argv[1]);
-    std::string game_path = resolved;
+    s.game_path = resolved;
     if (realpath(argv[2], resolved) == nullptr) fail(std::string("no map directory ") + argv[2]);
-    std::string map_dir = resolved;
-    double phase_s = 10;
-    int starts = 5;
-    std::string dump_path;
+    s.map_dir = resolved;
     for (int i = 3; i + 1 < argc; i += 2) {
         std::string opt = argv[i];
         if (opt == "--phase-seconds")
-            phase_s = std::atof(argv[i + 1]);
+            s.phase_s = std::atof(argv[i + 1]);
         else if (opt == "--starts")
-            starts = std::atoi(argv[i + 1]);
+            s.starts = std::atoi(argv[i + 1]);
         else if (opt == "--dump")
-            dump_path = argv[i + 1];
+            s.dump_path = argv[i + 1];
         else
             fail("unknown option " + opt);
     }
+    return s;
+}
 
-    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGALRM, SIGPIPE, SIGSEGV, SIGABRT})
-        signal(sig, on_fatal_signal);
-    std::atexit(kill_children);
-    // However the game behaves, this run ends.
-    alarm(static_cast<unsigned>(2 * phase_s + starts * 5 + 30));
-
-    const std::size_t shade_cells = shaded_cells(map_dir);
-    const double frame_bytes = frame_cells + 2.0 * shade_cells; // a shade is 3 bytes in UTF-8
-    int clean_exits = 0;
-
-    // Start-up: from just before the fork to a whole first frame, several times.
+// Start-up: from just before the fork to a whole first frame, several times.
+std::vector<double> measure_startups(const Settings& s, std::size_t shade_cells, int& clean_exits) {
     std::vector<double> startup;
-    for (int i = 0; i < starts; ++i) {
+    for (int i = 0; i < s.starts; ++i) {
         Game g;
-        start_game(g, game_path, map_dir);
+        start_game(g, s.game_path, s.map_dir);
         startup.push_back(wait_first_frame(g, shade_cells));
         quit_game(g);
         clean_exits += exited_cleanly(g);
     }
+    return startup;
+}
 
-    // One game: settle, 10 s untouched, then 10 s with a key every 50 ms.
+// What the phase with keys saw of them: each key sent waits in `pending` for the move it makes.
+struct KeyPhase {
+    std::vector<double> latencies, move_times;
+    std::size_t keys_sent = 0, stray = 0;
+    std::deque<double> pending;
+    std::size_t scanned = 0; // of the game's chunks
+};
+
+// Each player drawn since the last call is the move of the oldest key still waiting.
+void match_moves(const Game& g, KeyPhase& k) {
+    for (; k.scanned < g.chunks.size(); ++k.scanned)
+        for (char c : g.chunks[k.scanned].text) {
+            if (c != '*') continue;
+            if (k.pending.empty()) {
+                ++k.stray;
+                continue;
+            }
+            k.latencies.push_back(g.chunks[k.scanned].t - k.pending.front());
+            k.move_times.push_back(g.chunks[k.scanned].t);
+            k.pending.pop_front();
+        }
+}
+
+// Right and left in row 1, the only row the mobs never enter: no life is lost. A key every
+// 50 ms on average, each up to 5 ms early or late, so that the keys cannot lock onto the
+// game's passes (a whole number of which may fit in 50 ms x n) and measure one phase only.
+// They stay at least 40 ms apart: one pass's worth.
+KeyPhase send_keys(Game& g, double keys_start, double phase_s) {
+    KeyPhase k;
+    k.scanned = g.chunks.size();
+    const double key_period = 50, key_jitter = 5;
+    std::srand(12345);
+    auto jitter = [&]() { return key_jitter * (2.0 * std::rand() / RAND_MAX - 1); };
+    double grid_key = keys_start + key_jitter;
+    double next_key = grid_key + jitter();
+    while (next_key < keys_start + phase_s * 1000) {
+        pump(g, next_key);
+        match_moves(g, k);
+        const char key = k.keys_sent % 2 == 0 ? 'M' : 'K';
+        double t = now_ms();
+        send(g, &key, 1);
+        k.pending.push_back(t);
+        ++k.keys_sent;
+        grid_key += key_period;
+        next_key = grid_key + jitter();
+    }
+    pump(g, keys_start + phase_s * 1000);
+    return k;
+}
+
+// Everything the run measured, for the table.
+struct Results {
+    PhaseStats idle, keys;
+    TickStats whole;
+    KeyPhase key_phase;
+    std::vector<double> startup;
+    MachineSample machine_a, machine_b;
+    int clean_exits = 0, runs = 0;
+    bool main_exit_clean = false;
+    std::size_t shade_cells = 0;
+    double frame_bytes = 0;
+};
+
+// One game: settle, 10 s untouched, then 10 s with a key every 50 ms.
+void measure_game(const Settings& s, Results& r) {
     Game g;
-    if (!dump_path.empty()) g.dump = std::fopen(dump_path.c_str(), "w");
-    start_game(g, game_path, map_dir);
-    double first_frame = g.start_t + wait_first_frame(g, shade_cells);
+    if (!s.dump_path.empty()) g.dump = std::fopen(s.dump_path.c_str(), "w");
+    start_game(g, s.game_path, s.map_dir);
+    double first_frame = g.start_t + wait_first_frame(g, r.shade_cells);
     // The game's tick grid starts just before its first frame goes out.
     double grid_origin = first_frame;
     pump(g, now_ms() + 500);
 
     ProcSample idle_a = sample(g.pid);
-    MachineSample machine_a = machine_sample();
-    pump(g, idle_a.t + phase_s * 1000);
+    r.machine_a = machine_sample();
+    pump(g, idle_a.t + s.phase_s * 1000);
     ProcSample idle_b = sample(g.pid);
-
-    // Right and left in row 1, the only row the mobs never enter: no life is lost.
-    std::deque<double> pending;
-    std::vector<double> latencies, move_times;
-    std::size_t keys_sent = 0, stray = 0, scanned = g.chunks.size();
-    auto match_moves = [&]() {
-        for (; scanned < g.chunks.size(); ++scanned)
-            for (char c : g.chunks[scanned].text) {
-                if (c != '*') continue;
-                if (pending.empty()) {
-                    ++stray;
-                    continue;
-                }
-                latencies.push_back(g.chunks[scanned].t - pending.front());
-                move_times.push_back(g.chunks[scanned].t);
-                pending.pop_front();
-            }
-    };
-    // A key every 50 ms on average, each up to 5 ms early or late, so that the keys cannot lock
-    // onto the game's passes (a whole number of which may fit in 50 ms x n) and measure one
-    // phase only. They stay at least 40 ms apart: one pass's worth.
-    const double key_period = 50, key_jitter = 5;
-    std::srand(12345);
-    auto jitter = [&]() { return key_jitter * (2.0 * std::rand() / RAND_MAX - 1); };
-    double keys_start = idle_b.t;
-    double grid_key = keys_start + key_jitter;
-    double next_key = grid_key + jitter();
-    while (next_key < keys_start + phase_s * 1000) {
-        pump(g, next_key);
-        match_moves();
-        const char key = keys_sent % 2 == 0 ? 'M' : 'K';
-        double t = now_ms();
-        send(g, &key, 1);
-        pending.push_back(t);
-        ++keys_sent;
-        grid_key += key_period;
-        next_key = grid_key + jitter();
-    }
-    pump(g, keys_start + phase_s * 1000);
+    r.key_phase = send_keys(g, idle_b.t, s.phase_s);
     ProcSample keys_b = sample(g.pid);
-    MachineSample machine_b = machine_sample();
+    r.machine_b = machine_sample();
     pump(g, now_ms() + 300); // the last keys' moves
-    match_moves();
+    KeyPhase& k = r.key_phase;
+    match_moves(g, k);
 
     std::vector<Tick> ticks = find_ticks(g.chunks, first_frame);
-    PhaseStats idle = phase_stats(g, idle_a, idle_b, ticks, grid_origin);
-    PhaseStats keys = phase_stats(g, idle_b, keys_b, ticks, grid_origin);
-    TickStats whole = tick_stats(ticks, idle_a.t, keys_b.t, grid_origin);
+    r.idle = phase_stats(g, idle_a, idle_b, ticks, grid_origin);
+    r.keys = phase_stats(g, idle_b, keys_b, ticks, grid_origin);
+    r.whole = tick_stats(ticks, idle_a.t, keys_b.t, grid_origin);
     // While keys come in, the game's voluntary context switches run above two per pass (about
     // 28 "passes" a second were counted that way), so they no longer count its passes; the
     // spacing of moves made in back-to-back passes does.
     std::vector<double> pass_gaps;
-    for (std::size_t i = 1; i < move_times.size(); ++i) {
-        double d = move_times[i] - move_times[i - 1];
+    for (std::size_t i = 1; i < k.move_times.size(); ++i) {
+        double d = k.move_times[i] - k.move_times[i - 1];
         if (d > 20 && d < 60) pass_gaps.push_back(d);
     }
-    if (!pass_gaps.empty()) keys.passes_per_s = 1000 / percentile(pass_gaps, 50);
+    if (!pass_gaps.empty()) r.keys.passes_per_s = 1000 / percentile(pass_gaps, 50);
 
     quit_game(g);
     if (g.dump != nullptr) std::fclose(g.dump);
-    bool main_exit_clean = exited_cleanly(g);
-    clean_exits += main_exit_clean;
-    const bool all_exits_clean = clean_exits == starts + 1;
+    r.main_exit_clean = exited_cleanly(g);
+    r.clean_exits += r.main_exit_clean;
+}
 
-    // ---- report ----
-    std::vector<Row> rows;
-    auto kbs = [](double bytes, double s) { return bytes / s; };
-    double idle_bps = kbs(idle.bytes, idle.seconds), keys_bps = kbs(keys.bytes, keys.seconds);
+// ---- the report --------------------------------------------------------------------------------
+
+std::string count_text(std::size_t n) {
+    return fmt("%.0f", static_cast<double>(n));
+}
+
+void add_output_rows(std::vector<Row>& rows, const Results& r) {
+    const PhaseStats &idle = r.idle, &keys = r.keys;
+    double idle_bps = idle.bytes / idle.seconds, keys_bps = keys.bytes / keys.seconds;
     rows.push_back({"output, bytes/s", fmt("%.0f", idle_bps), fmt("%.0f", keys_bps),
                     "<= 1024 idle, <= 3072 keys", verdict(idle_bps <= 1024, keys_bps <= 3072)});
-    rows.push_back({"full redraw every pass, bytes/s", fmt("%.0f", frame_bytes * idle.passes_per_s),
-                    fmt("%.0f", frame_bytes * keys.passes_per_s),
-                    fmt("baseline: %.0f B/frame x passes/s", frame_bytes), ""});
+    rows.push_back({"full redraw every pass, bytes/s",
+                    fmt("%.0f", r.frame_bytes * idle.passes_per_s),
+                    fmt("%.0f", r.frame_bytes * keys.passes_per_s),
+                    fmt("baseline: %.0f B/frame x passes/s", r.frame_bytes), ""});
     rows.push_back({"output / full redraw",
-                    fmt("%.2f %%", 100 * idle_bps / (frame_bytes * idle.passes_per_s)),
-                    fmt("%.2f %%", 100 * keys_bps / (frame_bytes * keys.passes_per_s)), "", ""});
+                    fmt("%.2f %%", 100 * idle_bps / (r.frame_bytes * idle.passes_per_s)),
+                    fmt("%.2f %%", 100 * keys_bps / (r.frame_bytes * keys.passes_per_s)), "", ""});
     rows.push_back({"passes/s (idle: sleeps/2; keys: moves)", fmt("%.2f", idle.passes_per_s),
                     fmt("%.2f", keys.passes_per_s), "about 25", ""});
     rows.push_back({"CPU user+sys, % of a core", fmt("%.2f %%", idle.cpu_pct),
@@ -671,16 +703,18 @@ int main(int argc, char** argv) {
     rows.push_back({"peak memory VmHWM, MiB", fmt("%.2f", idle.hwm_kib / 1024.0),
                     fmt("%.2f", keys.hwm_kib / 1024.0), "<= 8 MiB",
                     verdict(idle.hwm_kib <= 8192, keys.hwm_kib <= 8192)});
+}
+
+void add_tick_rows(std::vector<Row>& rows, const Results& r) {
+    const PhaseStats &idle = r.idle, &keys = r.keys;
     auto tick_row = [&](const char* what, double TickStats::*f, const char* target, bool judge,
                         auto ok) {
         rows.push_back({what, fmt("%.1f ms", idle.ticks.*f), fmt("%.1f ms", keys.ticks.*f), target,
                         judge ? verdict(ok(idle.ticks.*f), ok(keys.ticks.*f)) : ""});
     };
     rows.push_back({"ticks seen / due by the 200 ms grid",
-                    fmt("%.0f", static_cast<double>(idle.ticks.seen)) +
-                        fmt(" / %.0f", static_cast<double>(idle.ticks.due)),
-                    fmt("%.0f", static_cast<double>(keys.ticks.seen)) +
-                        fmt(" / %.0f", static_cast<double>(keys.ticks.due)),
+                    count_text(idle.ticks.seen) + " / " + count_text(idle.ticks.due),
+                    count_text(keys.ticks.seen) + " / " + count_text(keys.ticks.due),
                     "equal, or one short", ""});
     tick_row("tick interval median", &TickStats::median, "200 +- 5 ms", true,
              [](double v) { return std::fabs(v - 200) <= 5; });
@@ -691,44 +725,74 @@ int main(int argc, char** argv) {
     // however long the game runs; a clock that counted from the last tick would add up past it.
     tick_row("drift: last-first - 200 ms x (ticks-1)", &TickStats::drift, "|d| < 40 ms (one pass)",
              true, [](double v) { return std::fabs(v) < 40; });
-    rows.push_back({"drift over both phases (20 s)", fmt("%.1f ms", whole.drift), "",
-                    fmt("|d| < 40 ms over %.0f ticks", static_cast<double>(whole.seen)),
-                    std::fabs(whole.drift) < 40 ? "met" : "MISSED"});
+    rows.push_back({"drift over both phases (20 s)", fmt("%.1f ms", r.whole.drift), "",
+                    "|d| < 40 ms over " + count_text(r.whole.seen) + " ticks",
+                    std::fabs(r.whole.drift) < 40 ? "met" : "MISSED"});
     rows.push_back({"tick fit slope, ms/tick", fmt("%.3f", idle.ticks.slope),
-                    fmt("%.3f", keys.ticks.slope), fmt("200 (both phases: %.3f)", whole.slope),
+                    fmt("%.3f", keys.ticks.slope), fmt("200 (both phases: %.3f)", r.whole.slope),
                     ""});
     rows.push_back({"tick lateness behind grid min/med/p95/max", lateness(idle.ticks),
                     lateness(keys.ticks), "within one pass (0-40 ms)", ""});
-    double lat_med = percentile(latencies, 50), lat_p95 = percentile(latencies, 95);
+}
+
+void add_key_and_start_rows(std::vector<Row>& rows, const Results& r) {
+    const KeyPhase& k = r.key_phase;
+    double lat_med = percentile(k.latencies, 50), lat_p95 = percentile(k.latencies, 95);
     rows.push_back({"key to screen, median", "", fmt("%.1f ms", lat_med), "<= 25 ms",
                     lat_med <= 25 ? "met" : "MISSED"});
     rows.push_back({"key to screen, p95", "", fmt("%.1f ms", lat_p95), "<= 45 ms",
                     lat_p95 <= 45 ? "met" : "MISSED"});
     rows.push_back({"keys sent / moves seen / stray", "",
-                    fmt("%.0f", static_cast<double>(keys_sent)) +
-                        fmt(" / %.0f", static_cast<double>(latencies.size())) +
-                        fmt(" / %.0f", static_cast<double>(stray)),
+                    count_text(k.keys_sent) + " / " + count_text(k.latencies.size()) + " / " +
+                        count_text(k.stray),
                     "all matched",
-                    latencies.size() == keys_sent && stray == 0 ? "ok" : "MISMATCH"});
-    double start_med = percentile(startup, 50);
+                    k.latencies.size() == k.keys_sent && k.stray == 0 ? "ok" : "MISMATCH"});
+    double start_med = percentile(r.startup, 50);
     rows.push_back(
-        {fmt("start-up, fork+exec to whole frame (median of %.0f)",
-             static_cast<double>(startup.size())),
+        {"start-up, fork+exec to whole frame (median of " + count_text(r.startup.size()) + ")",
          fmt("%.1f ms", start_med),
-         fmt("min %.1f", percentile(startup, 0)) + fmt(" / max %.1f ms", percentile(startup, 100)),
+         fmt("min %.1f", percentile(r.startup, 0)) +
+             fmt(" / max %.1f ms", percentile(r.startup, 100)),
          "<= 50 ms", start_med <= 50 ? "met" : "MISSED"});
-    rows.push_back({"Escape quits with status 0", main_exit_clean ? "yes" : "no",
-                    fmt("%.0f/", static_cast<double>(clean_exits)) +
-                        fmt("%.0f runs", static_cast<double>(starts + 1)),
-                    "status 0", all_exits_clean ? "met" : "MISSED"});
+    rows.push_back({"Escape quits with status 0", r.main_exit_clean ? "yes" : "no",
+                    count_text(r.clean_exits) + "/" + count_text(r.runs) + " runs", "status 0",
+                    r.clean_exits == r.runs ? "met" : "MISSED"});
+}
+
+void report(const Results& r) {
+    std::vector<Row> rows;
+    add_output_rows(rows, r);
+    add_tick_rows(rows, r);
+    add_key_and_start_rows(rows, r);
     print_table(rows);
     std::printf("phases: %.2f s idle, %.2f s with keys; frame = 3199 cells, %zu shaded (3 bytes "
                 "each in UTF-8) = %.0f bytes; pty %dx%d, TERM=xterm-256color, LANG=C.UTF-8\n",
-                idle.seconds, keys.seconds, shade_cells, frame_bytes, term_cols, term_rows);
+                r.idle.seconds, r.keys.seconds, r.shade_cells, r.frame_bytes, term_cols, term_rows);
     std::printf("machine: %ld cores, %.0f %% busy on average during the two phases (the game's "
                 "own share included); load average now %s",
                 sysconf(_SC_NPROCESSORS_ONLN),
-                100 * (machine_b.busy - machine_a.busy) / (machine_b.total - machine_a.total),
+                100 * (r.machine_b.busy - r.machine_a.busy) /
+                    (r.machine_b.total - r.machine_a.total),
                 read_file("/proc/loadavg").c_str());
-    return all_exits_clean && latencies.size() > 0 && idle.ticks.seen > 0 ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Settings s = read_settings(argc, argv);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGALRM, SIGPIPE, SIGSEGV, SIGABRT})
+        signal(sig, on_fatal_signal);
+    std::atexit(kill_children);
+    // However the game behaves, this run ends.
+    alarm(static_cast<unsigned>(2 * s.phase_s + s.starts * 5 + 30));
+
+    Results r;
+    r.shade_cells = shaded_cells(s.map_dir);
+    r.frame_bytes = frame_cells + 2.0 * r.shade_cells; // a shade is 3 bytes in UTF-8
+    r.runs = s.starts + 1;
+    r.startup = measure_startups(s, r.shade_cells, r.clean_exits);
+    measure_game(s, r);
+    report(r);
+    return r.clean_exits == r.runs && !r.key_phase.latencies.empty() && r.idle.ticks.seen > 0 ? 0
+                                                                                              : 1;
 }
