@@ -191,6 +191,40 @@ Game game;
 // The state as last checked: most passes change nothing, and the same state needs no second look.
 Game checked;
 
+// Works off commands until one asks for passes: keys pressed now, random numbers scripted.
+// Returns the passes to run before the next command.
+int take_commands(Commands& commands) {
+    while (commands.at < commands.end) {
+        int command = commands.next();
+        if (command < 0x40) return command + 1;
+        if (command < 0x80) {
+            static constexpr int arrows[4] = {key_up, key_down, key_left, key_right};
+            for (int i = 0; i <= (command >> 2 & 7); ++i) {
+                if ((command & 0x20) == 0) fake::press(key_arrow_prefix, fake::console.now_ms);
+                fake::press(arrows[command & 3], fake::console.now_ms);
+            }
+        } else if (command < 0xC0) {
+            fake::press(commands.next(), fake::console.now_ms);
+        } else {
+            int low = commands.next();
+            fake::console.randoms.push_back((commands.next() << 8 | low) & 0x7FFF);
+        }
+    }
+    return 0;
+}
+
+// The map checker on the same bytes: it must print the very board the game read.
+void check_with_checker(const std::uint8_t* map, std::size_t map_length) {
+    std::FILE* again = fmemopen(const_cast<std::uint8_t*>(map), map_length, "rb");
+    std::FILE* out = fmemopen(check_output, sizeof check_output, "w");
+    if (again == nullptr || out == nullptr) std::abort();
+    int status = check_map(again, "fuzz", out);
+    std::fflush(out);
+    auto printed = static_cast<std::size_t>(std::ftell(out));
+    std::fclose(out);
+    check_checker(game, status, printed);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -209,14 +243,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (file == nullptr) std::abort();
     start_game(game, file);
 
-    std::FILE* again = fmemopen(const_cast<std::uint8_t*>(map), map_length, "rb");
-    std::FILE* out = fmemopen(check_output, sizeof check_output, "w");
-    if (again == nullptr || out == nullptr) std::abort();
-    int status = check_map(again, "fuzz", out);
-    std::fflush(out);
-    auto printed = static_cast<std::size_t>(std::ftell(out));
-    std::fclose(out);
-    check_checker(game, status, printed);
+    check_with_checker(map, map_length);
 
     History history;
     check_state(game, history);
@@ -225,23 +252,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     int passes_owed = 0;
     try {
         for (int pass = 0; pass < max_passes; ++pass) {
-            while (passes_owed == 0 && commands.at < commands.end) {
-                int command = commands.next();
-                if (command < 0x40) {
-                    passes_owed = command + 1;
-                } else if (command < 0x80) {
-                    static constexpr int arrows[4] = {key_up, key_down, key_left, key_right};
-                    for (int i = 0; i <= (command >> 2 & 7); ++i) {
-                        if ((command & 0x20) == 0) fake::press(0xE0, fake::console.now_ms);
-                        fake::press(arrows[command & 3], fake::console.now_ms);
-                    }
-                } else if (command < 0xC0) {
-                    fake::press(commands.next(), fake::console.now_ms);
-                } else {
-                    int low = commands.next();
-                    fake::console.randoms.push_back((commands.next() << 8 | low) & 0x7FFF);
-                }
-            }
+            if (passes_owed == 0) passes_owed = take_commands(commands);
             if (passes_owed > 0) --passes_owed;
 
             int key = fake::console.keys.empty() ? -1 : fake::console.keys.front().code;
