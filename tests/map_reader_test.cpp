@@ -190,16 +190,56 @@ TEST_F(OpenMap, ReplaceFileLeavesAPrivateFileAndWritesThroughNoPlantedLink) {
     ASSERT_EQ(symlink(path("theirs").c_str(), planted.c_str()), 0);
 #endif
     for (std::string text : {"old", "new\n"})
-        ASSERT_TRUE(replace_file(target.c_str(), text.data(), text.size(), why, sizeof why)) << why;
+        ASSERT_TRUE(replace_file(target.c_str(), text.data(), text.size(), 0600, why, sizeof why))
+            << why;
     EXPECT_EQ(contents(target), "new\n");
     EXPECT_EQ(contents(path("theirs")), "theirs");
 #ifndef _WIN32
     EXPECT_EQ(mode_of(target), 0600u);
     ASSERT_EQ(mkfifo(path("fifo").c_str(), 0600), 0); // a FIFO in its place stays one
-    EXPECT_FALSE(replace_file(path("fifo").c_str(), "x", 1, why, sizeof why));
+    EXPECT_FALSE(replace_file(path("fifo").c_str(), "x", 1, 0600, why, sizeof why));
     EXPECT_STREQ(why, "it is not a regular file");
 #endif
 }
+
+#ifndef _WIN32
+// A link is followed to the file it names, which keeps its mode; a link to nothing is refused.
+TEST_F(OpenMap, ReplaceFileReplacesWhatALinkNamesAndKeepsItsMode) {
+    struct Row {
+        const char* link_to; // nullptr: no link, the file itself
+        bool file_there;
+        unsigned mode; // the file's before, or new_mode for a new one
+        bool replaced;
+        const char* why;
+    } rows[] = {
+        {nullptr, true, 0640, true, ""},
+        {nullptr, false, 0644, true, ""},
+        {"file", true, 0604, true, ""},
+        {"sub/../file", true, 0600, true, ""},
+        {"gone", false, 0600, false, "/gone\", which is not there"},
+    };
+    for (const Row& row : rows) {
+        std::filesystem::remove(path("file"));
+        std::filesystem::remove(path("name"));
+        std::filesystem::create_directories(path("sub"));
+        if (row.file_there) {
+            std::ofstream(path("file")) << "old";
+            chmod(path("file").c_str(), row.mode);
+        }
+        std::string name = row.link_to != nullptr ? path("name") : path("file");
+        if (row.link_to != nullptr) { ASSERT_EQ(symlink(row.link_to, name.c_str()), 0); }
+        umask(022);
+        EXPECT_EQ(
+            replace_file(name.c_str(), "new", 3, row.file_there ? 0600 : row.mode, why, sizeof why),
+            row.replaced);
+        EXPECT_NE((row.replaced ? std::string() : why).find(row.why), std::string::npos) << why;
+        if (!row.replaced) continue;
+        EXPECT_EQ(contents(path("file")), "new") << name;
+        EXPECT_EQ(mode_of(path("file")), row.mode) << name;
+        if (row.link_to != nullptr) { EXPECT_TRUE(std::filesystem::is_symlink(name)); }
+    }
+}
+#endif
 
 #ifndef _WIN32
 TEST_F(OpenMap, StateFolderIsMadePrivateUnderAnAbsoluteXdgStateHomeElseHome) {

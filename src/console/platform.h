@@ -127,7 +127,11 @@ bool state_folder(char* path, int path_size, char* why, int why_size);
 int lock_file(const char* path, char* why, int why_size);
 void unlock_file(int handle);
 // Gives `path` the `size` bytes of `bytes` as its whole content, so that a crash leaves the
-// old file or the new one, never a mix: a new file beside it (mode 0600, never through a link
-// planted there), flushed to disk, then renamed over the old one. A FIFO, a device or a folder
-// in its place is refused.
-bool replace_file(const char* path, const char* bytes, long size, char* why, int why_size);
+// old file or the new one, never a mix: a new file beside it (never through a link planted
+// there), flushed to disk, then renamed over the old one. A symbolic link at `path` is
+// followed, so that the file it names is replaced and the link stays; a link to nothing is
+// refused, as is a FIFO, a device or a folder in the file's place. The file keeps its
+// permission bits; one not there yet gets `new_mode` less the umask (0600: the player's
+// alone; 0666: as any file the player makes).
+bool replace_file(const char* path, const char* bytes, long size, int new_mode, char* why,
+                  int why_size);

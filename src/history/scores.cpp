@@ -72,8 +72,8 @@ bool save(const GameRecord& record, Place& place, std::string& why) {
         if (text.size() > static_cast<std::size_t>(max_scores_bytes)) {
             why = path + " would grow past 1 MiB";
             saved = false;
-        } else if (!replace_file(path.c_str(), text.data(), static_cast<long>(text.size()), reason,
-                                 sizeof reason)) {
+        } else if (!replace_file(path.c_str(), text.data(), static_cast<long>(text.size()), 0600,
+                                 reason, sizeof reason)) {
             why = "cannot write " + path + ": " + reason;
             saved = false;
         }

@@ -20,7 +20,8 @@ Replay recording; // the maps and the version; the inputs are the tap's until th
 
 bool write_recording(const std::string& text) {
     char why[256];
-    if (replace_file(recording_name, text.data(), static_cast<long>(text.size()), why, sizeof why))
+    if (replace_file(recording_name, text.data(), static_cast<long>(text.size()), 0600, why,
+                     sizeof why))
         return true;
     std::fprintf(stderr, "dotmaze: cannot write the replay \"%s\": %s\n", recording_name, why);
     return false;

@@ -70,6 +70,33 @@ void flush_folder_of(const char* path) {
     close(fd);
 }
 
+// The file `path` names once its symbolic links are followed (`path` itself when it is no link),
+// into `target`. The folders on the way are left as they are: the file is replaced in its own.
+bool resolve_links(const char* path, char* target, int target_size, char* why, int why_size) {
+    if (std::snprintf(target, target_size, "%s", path) >= target_size)
+        return fail(why, why_size, "the file's name is too long");
+    for (int links = 0;; ++links) {
+        struct stat info;
+        if (lstat(target, &info) != 0 || !S_ISLNK(info.st_mode)) return true;
+        if (links == 40) return fail(why, why_size, "too many levels of symbolic links");
+        char to[4096];
+        ssize_t length = readlink(target, to, sizeof to - 1);
+        if (length < 0) return fail_errno(why, why_size, errno);
+        to[length] = '\0';
+        // A relative link is read from the folder the link is in.
+        char* slash = std::strrchr(target, '/');
+        int folder = to[0] == '/' || slash == nullptr ? 0 : static_cast<int>(slash - target) + 1;
+        if (folder + length >= target_size)
+            return fail(why, why_size, "the file's name is too long");
+        std::memcpy(target + folder, to, static_cast<std::size_t>(length) + 1);
+        if (stat(target, &info) != 0 && errno == ENOENT) {
+            std::snprintf(why, why_size, "it is a symbolic link to \"%s\", which is not there",
+                          target);
+            return false;
+        }
+    }
+}
+
 } // namespace
 
 // ---- opening what the player names ---------------------------------------------------------
@@ -192,33 +219,38 @@ void unlock_file(int handle) {
     if (handle >= 0) close(handle); // the lock goes with the last descriptor
 }
 
-bool replace_file(const char* path, const char* bytes, long size, char* why, int why_size) {
+bool replace_file(const char* path, const char* bytes, long size, int new_mode, char* why,
+                  int why_size) {
+    char target[4096];
+    if (!resolve_links(path, target, sizeof target, why, why_size)) return false;
     // Only a file is replaced: the rename would put a file in place of a FIFO, a device or a
     // link to one (for root, of /dev/null or /dev/stdout themselves).
     struct stat info;
-    if (stat(path, &info) == 0 && !S_ISREG(info.st_mode))
-        return fail(why, why_size, "it is not a regular file");
+    bool there = stat(target, &info) == 0;
+    if (there && !S_ISREG(info.st_mode)) return fail(why, why_size, "it is not a regular file");
     // O_EXCL with O_NOFOLLOW: a file or link someone planted under the temporary name is never
     // written through; another name is tried instead.
     char temporary[4096];
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        int length = std::snprintf(temporary, sizeof temporary, "%s.new-%ld-%d", path,
+        int length = std::snprintf(temporary, sizeof temporary, "%s.new-%ld-%d", target,
                                    static_cast<long>(getpid()), attempt);
         if (length < 0 || length >= static_cast<int>(sizeof temporary))
             return fail(why, why_size, "the file's name is too long");
-        fd = open(temporary, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0600);
+        fd = open(temporary, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
+                  static_cast<mode_t>(new_mode));
         if (fd < 0 && errno != EEXIST) return fail_errno(why, why_size, errno);
     }
     if (fd < 0) return fail(why, why_size, "no free name for a temporary file beside it");
 
-    bool written = write_all(fd, bytes, size) && fsync(fd) == 0;
+    bool written = (!there || fchmod(fd, info.st_mode & 0777) == 0) && write_all(fd, bytes, size) &&
+                   fsync(fd) == 0;
     int error = errno;
     if (close(fd) != 0 && written) {
         written = false;
         error = errno;
     }
-    if (written && rename(temporary, path) != 0) {
+    if (written && rename(temporary, target) != 0) {
         written = false;
         error = errno;
     }
@@ -226,6 +258,6 @@ bool replace_file(const char* path, const char* bytes, long size, char* why, int
         unlink(temporary);
         return fail_errno(why, why_size, error);
     }
-    flush_folder_of(path);
+    flush_folder_of(target);
     return true;
 }

@@ -173,7 +173,9 @@ void unlock_file(int handle) {
     locks[handle] = nullptr;
 }
 
-bool replace_file(const char* path, const char* bytes, long size, char* why, int why_size) {
+// Windows has no permission bits to keep, and a game's files are not reached through links
+// there: `new_mode` is for Unix.
+bool replace_file(const char* path, const char* bytes, long size, int, char* why, int why_size) {
     // CREATE_NEW: a file or link someone planted under the temporary name is never written
     // through; another name is tried instead.
     char temporary[MAX_PATH + 32];
