@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (why.compare(0, 5, "line ") != 0) std::abort(); // every refusal names its line
         return 0;
     }
-    if (replay.boards.empty() || replay.tape.frames.empty()) std::abort();
+    if (replay.boards.empty() || replay.tape.frames == 0) std::abort();
 
     fake::reset();
     fake::console.deadline_ms = deadline_ms;

@@ -24,9 +24,11 @@ std::uint16_t screen_checksum() {
 
 // ---- recording -----------------------------------------------------------------------------
 
+// The frame being taken, and the one before it, not yet on the tape: the next may repeat it.
 struct Recording {
     Tape tape;
-    TapFrame frame; // the frame being taken: its inputs are the last ones in the tape
+    TapFrame frame, last;
+    bool have_last = false;
     std::int64_t clock = 0;
     std::uint16_t checksum = 0;
     bool checked = false;
@@ -34,19 +36,15 @@ struct Recording {
 Recording rec;
 
 void add(char kind, std::int64_t value) {
-    rec.tape.inputs.push_back({kind, value});
-    ++rec.frame.count;
+    rec.frame.inputs.push_back({kind, value});
 }
 
-bool same_inputs(const TapFrame& a, const TapFrame& b) {
-    const std::vector<TapInput>& inputs = rec.tape.inputs;
-    if (a.count != b.count) return false;
-    for (int i = 0; i < a.count; ++i) {
-        const TapInput& x = inputs[a.first + i];
-        const TapInput& y = inputs[b.first + i];
-        if (x.kind != y.kind || x.value != y.value) return false;
-    }
-    return true;
+bool same_frame(const TapFrame& a, const TapFrame& b) {
+    return a.checked == b.checked && a.checksum == b.checksum &&
+           std::equal(a.inputs.begin(), a.inputs.end(), b.inputs.begin(), b.inputs.end(),
+                      [](const TapInput& x, const TapInput& y) {
+                          return x.kind == y.kind && x.value == y.value;
+                      });
 }
 
 // A frame like the one before it only adds to that one's run.
@@ -57,25 +55,26 @@ void end_recorded_frame() {
     frame.checksum = frame.checked ? sum : 0;
     rec.checksum = sum;
     rec.checked = true;
-    std::vector<TapFrame>& frames = rec.tape.frames;
-    if (!frames.empty() && frames.back().checked == frame.checked &&
-        frames.back().checksum == frame.checksum && same_inputs(frames.back(), frame)) {
-        ++frames.back().repeats;
-        rec.tape.inputs.resize(frame.first);
+    if (rec.have_last && same_frame(rec.last, frame)) {
+        ++rec.last.repeats;
     } else {
-        frames.push_back(frame);
+        if (rec.have_last) append_frame(rec.tape, rec.last);
+        std::swap(rec.last, frame);
+        rec.have_last = true;
     }
-    frame = TapFrame{};
-    frame.first = static_cast<int>(rec.tape.inputs.size());
+    frame.inputs.clear();
+    frame.repeats = 1;
 }
 
 // ---- replaying -----------------------------------------------------------------------------
 
 struct Playback {
     const Tape* tape = nullptr;
-    std::size_t frame = 0; // the line being played
-    long repeat = 0;       // of its repeats
-    int next = 0;          // of its inputs
+    std::size_t at = 0;   // on the tape: the frame after the one being played
+    TapFrame frame;       // the one being played
+    long index = 0;       // of it, among the tape's frames
+    long repeat = 0;      // of its repeats
+    std::size_t next = 0; // of its inputs
     long long frame_number = 0;
     std::int64_t clock = 0;
     std::uint16_t checksum = 0;
@@ -86,14 +85,10 @@ struct Playback {
 };
 Playback play;
 
-const TapFrame& current() {
-    return play.tape->frames[play.frame];
-}
-
 [[noreturn]] void drift(const std::string& what) {
     throw ReplayFault{"the game drifts from the recording at frame " +
                       std::to_string(play.frame_number) + " (line " +
-                      std::to_string(current().line) + "): " + what};
+                      std::to_string(play.tape->first_line + play.index) + "): " + what};
 }
 
 const char* input_name(char kind) {
@@ -112,7 +107,7 @@ const char* input_name(char kind) {
 }
 
 bool at_last_frame() {
-    return play.frame + 1 == play.tape->frames.size() && play.repeat + 1 == current().repeats;
+    return play.index + 1 == play.tape->frames && play.repeat + 1 == play.frame.repeats;
 }
 
 // The game wants an input the frame does not hold: where a signal ended the recorded game,
@@ -155,9 +150,8 @@ void pace(std::int64_t recorded) {
 }
 
 std::int64_t take(char kind) {
-    const TapFrame& frame = current();
-    if (play.next >= frame.count) out_of_inputs(input_name(kind));
-    const TapInput& input = play.tape->inputs[frame.first + play.next];
+    if (play.next >= play.frame.inputs.size()) out_of_inputs(input_name(kind));
+    const TapInput& input = play.frame.inputs[play.next];
     if (input.kind != kind)
         drift(std::string("the game takes ") + input_name(kind) + " where the file has " +
               input_name(input.kind));
@@ -167,10 +161,10 @@ std::int64_t take(char kind) {
 
 // The frame is over: all of its inputs taken and the screen as recorded.
 void end_played_frame() {
-    const TapFrame& frame = current();
-    if (play.next < frame.count)
-        drift(std::string("the game goes on without ") +
-              input_name(play.tape->inputs[frame.first + play.next].kind) + " the file holds");
+    const TapFrame& frame = play.frame;
+    if (play.next < frame.inputs.size())
+        drift(std::string("the game goes on without ") + input_name(frame.inputs[play.next].kind) +
+              " the file holds");
     std::uint16_t expected = frame.checked ? frame.checksum : play.checksum;
     if ((frame.checked || play.checked) && screen_checksum() != expected)
         drift("the screen is not the one recorded");
@@ -185,14 +179,15 @@ bool replayed_key_waiting() {
         if (play.tape->ending == "signal") throw ReplayStopped{play.tape->signal};
         drift("the game goes on past the recording's end");
     }
-    if (++play.repeat == current().repeats) {
-        ++play.frame;
+    if (++play.repeat == play.frame.repeats) {
+        next_frame(*play.tape, play.at, play.frame);
+        ++play.index;
         play.repeat = 0;
     }
     play.next = 0;
     ++play.frame_number;
-    const TapFrame& frame = current();
-    if (frame.count > 0 && play.tape->inputs[frame.first].kind == '+') {
+    const TapFrame& frame = play.frame;
+    if (!frame.inputs.empty() && frame.inputs.front().kind == '+') {
         play.next = 1;
         return true;
     }
@@ -261,14 +256,15 @@ int random_number() {
 
 void start_recording(const unsigned char* buffer) {
     rec = Recording{};
-    rec.tape.inputs.reserve(1 << 16); // some ten minutes of play before it must grow
-    rec.tape.frames.reserve(1 << 14);
+    rec.tape.code.reserve(1 << 18); // some twenty minutes of play before it must grow
     screen = buffer;
     mode = Mode::recording;
 }
 
 const Tape& finish_recording() {
     end_recorded_frame();
+    if (rec.have_last) append_frame(rec.tape, rec.last);
+    rec.have_last = false;
     return rec.tape;
 }
 
@@ -277,6 +273,7 @@ const Tape& finish_recording() {
 void start_replay(const Tape& tape, const unsigned char* buffer, int speed) {
     play = Playback{};
     play.tape = &tape;
+    next_frame(tape, play.at, play.frame);
     play.speed = speed;
     screen = buffer;
     mode = Mode::replaying;

@@ -7,35 +7,9 @@
 // from one, is the history's business, and the maps and the version are the run's.
 #pragma once
 
-#include <cstdint>
 #include <string>
-#include <vector>
 
-// ---- a recorded game in memory ----------------------------------------------------------------
-
-struct TapInput {
-    // '+' a key waiting (the key test found one), 'k' a key code, 't' the clock's advance
-    // since its last reading, 'r' a random number, 's' the generator seeded.
-    char kind;
-    std::int64_t value;
-};
-
-// A frame: what the rules took between two key tests (the first: before the first), or a run
-// of equal frames.
-struct TapFrame {
-    int first = 0, count = 0; // its inputs in Tape::inputs
-    long repeats = 1;
-    long line = 0;        // in the file it was read from, counting from 1
-    bool checked = false; // the screen changed: `checksum` is the new one
-    std::uint16_t checksum = 0;
-};
-
-struct Tape {
-    std::vector<TapInput> inputs;
-    std::vector<TapFrame> frames;
-    std::string ending; // "won", "game_over", "escape" or "signal"
-    int signal = 0;     // for "signal": its number
-};
+#include "console/tape.h"
 
 // ---- recording ---------------------------------------------------------------------------------
 
