@@ -271,10 +271,28 @@ TEST_F(Run, ABrokenOrEditedReplayIsRefusedNamingTheFrame) {
     };
     std::size_t key = good.find("+ k80 ");
     std::size_t half = good.find('\n', good.size() / 2) + 4;
+    // Frame 10: a clock reading alone, after runs of 4 and 2 equal frames.
+    std::size_t clock = good.find("\n40\n40 r3t0") + 1;
+    std::size_t k75 = good.find("+ k75 ");
+    std::string crlf;
+    for (char c : good) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
     struct Row {
         std::string text, expected;
         bool during_play;
+        int status = 1;
     } rows[] = {
+        {crlf, "", true, 0}, // a copy through Windows plays as the original
+        {good.substr(0, clock) + "k40" + good.substr(clock + 2),
+         "at frame 10 (line " + line_of(clock) +
+             "): the game takes a clock reading where the file has a key code",
+         true},
+        {good.substr(0, k75) + "+ k75x" + good.substr(k75 + 5),
+         "line " + line_of(k75) + " (frame 16): \"k75x\": a key code is k and 0 to 255", false},
+        {good.substr(0, good.rfind("end ")) + "end escape\n",
+         "the game ends with game_over, the recording with escape", true},
+        {"dotmaze replay 1, game 1.0\x1b[2J" + good.substr(good.find('\n')),
+         "line 1: the game's version holds a control character", false},
+        {good.substr(0, 50) + "X" + good.substr(50), "line 3: a board row must be 32 cells", false},
         {good.substr(0, half), "line " + line_of(half) + " (frame", false},
         {good.substr(0, good.rfind("end ")), "cut short: it has no end line", false},
         {good.substr(0, key) + "+ k72 " + good.substr(key + 6),
@@ -291,9 +309,10 @@ TEST_F(Run, ABrokenOrEditedReplayIsRefusedNamingTheFrame) {
         std::ofstream("edited.replay", std::ios::binary) << row.text;
         fake::reset();
         testing::internal::CaptureStderr();
-        EXPECT_EQ(replay_game(game, "edited.replay", 16), 1);
+        EXPECT_EQ(replay_game(game, "edited.replay", 16), row.status);
         std::string err = testing::internal::GetCapturedStderr();
-        EXPECT_NE(err.find("dotmaze: replay \"edited.replay\": "), std::string::npos) << err;
+        EXPECT_EQ(err.find("dotmaze: replay \"edited.replay\": ") != err.npos, row.status != 0)
+            << err;
         EXPECT_NE(err.find(row.expected), std::string::npos) << err;
         EXPECT_EQ(fake::console.opened, row.during_play) << err;
         EXPECT_EQ(fake::console.closed, row.during_play) << err;
@@ -303,4 +322,12 @@ TEST_F(Run, ABrokenOrEditedReplayIsRefusedNamingTheFrame) {
     EXPECT_EQ(replay_game(game, ".", 1), 1);
     EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot open the replay \".\""),
               std::string::npos);
+}
+
+// A name reaches the terminal from the replay: what could start an escape sequence is not kept.
+TEST(ReplayFile, AMapsNameIsKeptWithoutItsControlBytes) {
+    Replay replay;
+    Board board{};
+    add_board(replay, "a\tb\x1b[2J.txt", board.cells);
+    EXPECT_EQ(replay.map_names, std::vector<std::string>{"a?b?[2J.txt"});
 }
