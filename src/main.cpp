@@ -7,6 +7,7 @@
 
 #include "check/check.h"
 #include "console/platform.h"
+#include "edit/edit.h"
 #include "history/scores.h"
 #include "run/run.h"
 
@@ -17,6 +18,7 @@ constexpr int usage_error = 2;
 void print_usage(std::FILE* out) {
     std::fputs("Usage: dotmaze [MAP]...\n"
                "       dotmaze --check [--quiet] [MAP...]\n"
+               "       dotmaze --edit MAP\n"
                "       dotmaze --record FILE [MAP]...\n"
                "       dotmaze --replay FILE [--speed N]\n"
                "       dotmaze --scores [MAP...]\n"
@@ -37,6 +39,8 @@ void print_help() {
                "                 reads it and what is wrong with it; status 1 on an error in\n"
                "                 any, such as a dot the player can never reach\n"
                "      --quiet    with --check: the findings and the summary only, no board\n"
+               "      --edit     draw the map MAP (a new one if there is none) in the terminal,\n"
+               "                 the checker's verdict beside it as you draw; its keys below\n"
                "      --record FILE\n"
                "                 play the MAPs and keep the game in the replay file FILE,\n"
                "                 written whole when the game ends, however it ends\n"
@@ -55,6 +59,16 @@ void print_help() {
                "Keys:\n"
                "  arrow keys, or H P K M (upper case)   up, down, left, right\n"
                "  Escape                                quit at once\n"
+               "\n"
+               "Keys of --edit:\n"
+               "  arrow keys, or H P K M                move the cursor\n"
+               "  x  .  space                           a wall, a dot, open floor; then a step\n"
+               "                                        on in the direction of the last arrow\n"
+               "  m                                     mirror mode: each change at 31 - x too\n"
+               "  u  r                                  undo, redo\n"
+               "  s                                     save\n"
+               "  p                                     play the board as it is now\n"
+               "  q or Escape                           leave (asks first about unsaved changes)\n"
                "\n"
                "The game needs a terminal of at least 80 columns by 41 rows.\n",
                stdout);
@@ -112,7 +126,7 @@ int speed_of(const char* text) {
 
 // What the command line asks for.
 struct Options {
-    bool check = false, quiet = false, scores = false;
+    bool check = false, quiet = false, scores = false, edit = false;
     const char* record = nullptr;
     const char* replay = nullptr;
     const char* speed = nullptr;
@@ -123,7 +137,16 @@ constexpr int go_on = -1;
 // Reads the options into `o`. Returns go_on, or the status to exit with at once: after the
 // help or the version, or on a usage error (said on stderr).
 int read_options(int argc, char** argv, Options& o) {
-    enum { opt_version = 256, opt_check, opt_quiet, opt_record, opt_replay, opt_speed, opt_scores };
+    enum {
+        opt_version = 256,
+        opt_check,
+        opt_quiet,
+        opt_record,
+        opt_replay,
+        opt_speed,
+        opt_scores,
+        opt_edit
+    };
     static const option options[] = {{"help", no_argument, nullptr, 'h'},
                                      {"version", no_argument, nullptr, opt_version},
                                      {"check", no_argument, nullptr, opt_check},
@@ -132,6 +155,7 @@ int read_options(int argc, char** argv, Options& o) {
                                      {"replay", required_argument, nullptr, opt_replay},
                                      {"speed", required_argument, nullptr, opt_speed},
                                      {"scores", no_argument, nullptr, opt_scores},
+                                     {"edit", no_argument, nullptr, opt_edit},
                                      {nullptr, 0, nullptr, 0}};
     opterr = 0; // our own words for a usage error, the same on every system
     for (int opt, before = optind; (opt = getopt_long(argc, argv, ":h", options, nullptr)) != -1;
@@ -161,6 +185,9 @@ int read_options(int argc, char** argv, Options& o) {
         case opt_scores:
             o.scores = true;
             break;
+        case opt_edit:
+            o.edit = true;
+            break;
         case ':':
             std::fprintf(stderr, "dotmaze: %s needs a value\n", argv[optind - 1]);
             return usage_fault();
@@ -174,10 +201,12 @@ int read_options(int argc, char** argv, Options& o) {
 }
 
 // A usage error, said on stderr, when options that do not go together were given.
-bool options_go_together(const Options& o, bool maps_named) {
+bool options_go_together(const Options& o, int maps_named) {
     const char* fault = nullptr;
-    if (o.check + o.scores + (o.record != nullptr) + (o.replay != nullptr) > 1)
-        fault = "--check, --record, --replay and --scores go one at a time";
+    if (o.check + o.edit + o.scores + (o.record != nullptr) + (o.replay != nullptr) > 1)
+        fault = "--check, --edit, --record, --replay and --scores go one at a time";
+    else if (o.edit && maps_named != 1)
+        fault = "--edit takes exactly one MAP";
     else if (o.speed != nullptr && (o.replay == nullptr || speed_of(o.speed) == 0))
         fault = "--speed goes with --replay, and N is 1 to 16";
     else if (o.replay != nullptr && maps_named)
@@ -194,13 +223,14 @@ static int run(int argc, char** argv) {
     Options o;
     int status = read_options(argc, argv, o);
     if (status != go_on) return status;
-    if (!options_go_together(o, optind < argc)) return usage_fault();
+    if (!options_go_together(o, argc - optind)) return usage_fault();
     std::vector<const char*> maps(argv + optind, argv + argc);
     if (o.scores) return show_best_games(maps);
     if (o.check) return check_maps(maps, o.quiet);
 
     static Game game; // about 11 KB, kept off the stack
-    status = o.replay != nullptr   ? replay_game(game, o.replay, o.speed ? speed_of(o.speed) : 1)
+    status = o.edit                ? edit_map(game, maps[0])
+             : o.replay != nullptr   ? replay_game(game, o.replay, o.speed ? speed_of(o.speed) : 1)
              : o.record != nullptr ? record_game(game, o.record, maps)
                                    : run_game(game, maps);
     console_farewell();

@@ -322,3 +322,18 @@ int check_maps(const std::vector<const char*>& map_names, bool quiet) {
     }
     return status;
 }
+
+BoardVerdict check_cells(const unsigned char (&cells)[board_size][board_size]) {
+    Grid mapa{}; // the spare row stays empty, as no clean file reaches it
+    for (int y = 0; y < board_size; ++y)
+        for (int x = 0; x < board_size; ++x) mapa[y][x] = cells[y][x];
+    std::vector<Finding> findings;
+    check_board(mapa, findings);
+    BoardVerdict verdict;
+    for (const Finding& f : findings) {
+        bool error = is_error(f.kind);
+        (error ? verdict.errors : verdict.warnings) += 1;
+        verdict.findings.push_back(cat(error ? "error: " : "warning: ", wording(f)));
+    }
+    return verdict;
+}

@@ -95,6 +95,19 @@ void raw_sleep_ms(int ms);
 void raw_seed_random();
 int raw_random_number();
 
+// ---- the map editor's services ------------------------------------------------------------
+//
+// The editor (--edit) answers each key as it comes, not on the game's beat, and shows the
+// author the cell being edited.
+
+// Shows the terminal's cursor on the buffer's cell (row, col), at the latest with the next
+// draw_buffer, and keeps it there through every draw until hidecursor hides it again.
+void show_cursor_at(int row, int col);
+// Waits until read_key has a key to give or `ms` milliseconds have passed, whichever comes
+// first, and acts on stops, quits and a lost terminal meanwhile as a key test does. True when a
+// key is waiting. A resize or a resume ends the wait early, so that the caller draws again.
+bool wait_for_key(int ms);
+
 // ---- quitting ------------------------------------------------------------------------------
 
 // Names a function for the seam to call when a quit signal (SIGINT, SIGTERM, SIGHUP, or the

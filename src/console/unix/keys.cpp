@@ -4,6 +4,8 @@
 #include "console/unix/port.h"
 
 #define NCURSES_WIDECHAR 1
+#include <cerrno>
+#include <cstdint>
 #include <curses.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -138,4 +140,20 @@ int raw_read_key() {
     if (key < arrow_key) return key;
     second_code = key - arrow_key;
     return key_arrow_prefix;
+}
+
+bool wait_for_key(int ms) {
+    const std::int64_t until = raw_clock_ms() + ms;
+    for (;;) {
+        if (raw_key_waiting()) return true;
+        std::int64_t left = until - raw_clock_ms();
+        if (left <= 0) return false;
+        // Bytes that make no key (half a sequence, a function key) only wait again.
+        pollfd in{STDIN_FILENO, POLLIN, 0};
+        if (poll(&in, 1, static_cast<int>(left)) < 0 && errno == EINTR) {
+            // A signal: a quit or a stop is acted on here, a resize is read as its key.
+            act_on_signals();
+            return raw_key_waiting();
+        }
+    }
 }

@@ -41,6 +41,14 @@ bool shown_valid = false;
 
 int print_row = 0, print_col = 0;
 
+// The editor's cursor: shown on this cell, and put back there after every draw.
+bool cursor_shown = false;
+int cursor_row = 0, cursor_col = 0;
+
+void place_cursor() {
+    if (cursor_row < getmaxy(stdscr) && cursor_col < getmaxx(stdscr)) move(cursor_row, cursor_col);
+}
+
 // ---- drawing -------------------------------------------------------------------------------
 
 void put_cell(int row, int col, unsigned char c) {
@@ -172,7 +180,18 @@ bool console_close_restores_screen() {
 // ---- output --------------------------------------------------------------------------------
 
 void hidecursor() {
+    cursor_shown = false;
+    leaveok(stdscr, TRUE);
     curs_set(0);
+}
+
+void show_cursor_at(int row, int col) {
+    cursor_shown = true;
+    cursor_row = row;
+    cursor_col = col;
+    leaveok(stdscr, FALSE); // curses leaves the terminal's cursor where stdscr's is
+    curs_set(1);
+    place_cursor(); // sent with the next draw
 }
 
 void park_cursor() {
@@ -189,6 +208,7 @@ void draw_buffer(const unsigned char* kursor) {
         if (row < rows && col < cols) put_cell(row, col, kursor[i]);
     }
     shown_valid = true;
+    if (cursor_shown) place_cursor();
     refresh();
 }
 

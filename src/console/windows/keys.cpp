@@ -141,3 +141,19 @@ int raw_read_key() {
     if (code == key_escape) quit_by_escape = true;
     return code;
 }
+
+// The console's input handle is signalled while events wait in its buffer; those that give no
+// key (a release, a focus change) are read off by the key test, so the wait goes on.
+bool wait_for_key(int ms) {
+    const ULONGLONG until = GetTickCount64() + static_cast<ULONGLONG>(ms);
+    for (;;) {
+        if (raw_key_waiting()) return true;
+        ULONGLONG now = GetTickCount64();
+        if (now >= until) return false;
+        if (console_in == INVALID_HANDLE_VALUE) {
+            Sleep(static_cast<DWORD>(until - now));
+            return false;
+        }
+        WaitForSingleObject(console_in, static_cast<DWORD>(until - now));
+    }
+}

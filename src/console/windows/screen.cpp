@@ -194,6 +194,17 @@ void hidecursor() {
     SetConsoleCursorInfo(console_out, &hidden);
 }
 
+void show_cursor_at(int row, int col) {
+    Locked locked;
+    if (!console_is_ours) return;
+    CONSOLE_CURSOR_INFO shown;
+    shown.dwSize = 25;
+    shown.bVisible = TRUE;
+    SetConsoleCursorInfo(console_out, &shown);
+    SetConsoleCursorPosition(console_out, COORD{static_cast<SHORT>(window_left + col),
+                                                 static_cast<SHORT>(window_top + row)});
+}
+
 void park_cursor() {
     COORD place = {window_left, static_cast<SHORT>(window_top + words_row)};
     SetConsoleCursorPosition(console_out, place);
