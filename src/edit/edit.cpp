@@ -5,6 +5,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <iterator>
 
 #include "check/check.h"
 #include "console/platform.h"
@@ -38,9 +39,35 @@ bool authors_own_quit(int sig) {
     return sig == SIGINT;
 }
 
+// The quit signals held off while the changes are written: a hang-up often comes twice (from
+// the kernel and from the shell), and a second quit signal ends the process at once, which
+// would leave the new file half made beside the map.
+struct QuitsHeldOff {
+    static constexpr int held[] = {
+        SIGINT, SIGTERM,
+#ifdef SIGHUP
+        SIGHUP,
+#endif
+#ifdef SIGQUIT
+        SIGQUIT,
+#endif
+    };
+    void (*before[std::size(held)])(int);
+    QuitsHeldOff() {
+        for (std::size_t i = 0; i < std::size(held); ++i) before[i] = std::signal(held[i], SIG_IGN);
+    }
+    ~QuitsHeldOff() {
+        for (std::size_t i = 0; i < std::size(held); ++i)
+            if (before[i] != SIG_ERR) std::signal(held[i], before[i]);
+    }
+    QuitsHeldOff(const QuitsHeldOff&) = delete;
+    QuitsHeldOff& operator=(const QuitsHeldOff&) = delete;
+};
+
 // Called by the seam in normal context, the terminal given back, before the process dies.
 void keep_changes_on_quit(int sig) {
     if (editing == nullptr || !is_changed(*editing) || authors_own_quit(sig)) return;
+    QuitsHeldOff held_off;
     const Editor& e = *editing;
     std::string rescue = rescue_name(e.name);
     std::string text = save_text(e.cells);
