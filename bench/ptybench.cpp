@@ -1,6 +1,7 @@
 // Runs the real game in a pseudo-terminal and measures it from the outside: what it writes to
 // the terminal and when, how much CPU and memory it takes, how steady its mob ticks are, how
-// fast a key shows up on the screen and how long it takes to draw its first frame.
+// fast a key shows up on the screen and how long it takes to draw its first frame; then the
+// map editor's answer to a key (dotmaze --edit on a copy of the map).
 //
 //   ptybench GAME MAP_DIR [--phase-seconds S] [--starts N] [--dump FILE]
 //
@@ -150,7 +151,9 @@ struct Game {
     std::FILE* dump = nullptr;
 };
 
-void start_game(Game& g, const std::string& game_path, const std::string& map_dir) {
+// `args` go to the game after its name: none plays mapa.txt in `map_dir`.
+void start_game(Game& g, const std::string& game_path, const std::string& map_dir,
+                const std::vector<std::string>& args = {}) {
     // Closed by a successful exec; a failed one writes its errno.
     int exec_pipe[2];
     if (pipe2(exec_pipe, O_CLOEXEC) != 0) fail("pipe2: " + std::string(std::strerror(errno)));
@@ -171,7 +174,10 @@ void start_game(Game& g, const std::string& game_path, const std::string& map_di
         unsetenv("LC_CTYPE");
         unsetenv("LINES");
         unsetenv("COLUMNS");
-        execl(game_path.c_str(), "dotmaze", static_cast<char*>(nullptr));
+        std::vector<char*> argv = {const_cast<char*>("dotmaze")};
+        for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        execv(game_path.c_str(), argv.data());
         int err = errno;
         (void)!write(exec_pipe[1], &err, sizeof err);
         _exit(127);
@@ -621,11 +627,56 @@ KeyPhase send_keys(Game& g, double keys_start, double phase_s) {
     return k;
 }
 
+// The editor on a copy of the map, in a folder of its own (it never saves here, and a quit
+// signal's rescue file would land there): keys that change the board, each answered with
+// the live check and a redraw. '.' puts a dot under the cursor and steps on, 'u' undoes it and
+// steps back: the board, the verdict, the message and the cursor change with every key. A key
+// every 50 ms, each timed from its write to the first output after it.
+struct EditorPhase {
+    std::vector<double> latencies;
+    std::size_t keys_sent = 0;
+    bool exit_clean = false;
+};
+
+EditorPhase measure_editor(const Settings& s) {
+    EditorPhase e;
+    char folder[] = "/tmp/ptybench-edit-XXXXXX";
+    if (mkdtemp(folder) == nullptr) fail("mkdtemp: " + std::string(std::strerror(errno)));
+    std::string map = std::string(folder) + "/mapa.txt";
+    {
+        std::ifstream in(s.map_dir + "/mapa.txt", std::ios::binary);
+        std::ofstream out(map, std::ios::binary);
+        out << in.rdbuf();
+    }
+    Game g;
+    start_game(g, s.game_path, folder, {"--edit", "mapa.txt"});
+    double deadline = now_ms() + frame_timeout_ms;
+    while (g.all_text.find("no errors") == std::string::npos && now_ms() < deadline)
+        pump(g, std::min(deadline, now_ms() + 5));
+    if (g.all_text.find("no errors") == std::string::npos) fail("no editor within 3 s");
+    pump(g, now_ms() + 300);
+    for (double end = now_ms() + s.phase_s * 1000; now_ms() < end || e.keys_sent % 2 == 1;) {
+        const char key = e.keys_sent % 2 == 0 ? '.' : 'u';
+        std::size_t seen = g.chunks.size();
+        double sent = now_ms();
+        send(g, &key, 1);
+        ++e.keys_sent;
+        pump(g, sent + 50);
+        if (g.chunks.size() > seen) e.latencies.push_back(g.chunks[seen].t - sent);
+    }
+    quit_game(g); // Escape: every '.' undone, so nothing to ask about
+    e.exit_clean = exited_cleanly(g);
+    unlink(map.c_str());
+    rmdir(folder);
+    return e;
+}
+
 // Everything the run measured, for the table.
 struct Results {
     PhaseStats idle, keys;
     TickStats whole;
     KeyPhase key_phase;
+    EditorPhase editor;
     std::vector<double> startup;
     MachineSample machine_a, machine_b;
     int clean_exits = 0, runs = 0;
@@ -754,6 +805,15 @@ void add_key_and_start_rows(std::vector<Row>& rows, const Results& r) {
          fmt("min %.1f", percentile(r.startup, 0)) +
              fmt(" / max %.1f ms", percentile(r.startup, 100)),
          "<= 50 ms", start_med <= 50 ? "met" : "MISSED"});
+    const EditorPhase& e = r.editor;
+    rows.push_back(
+        {"editor: key to screen, median", "", fmt("%.2f ms", percentile(e.latencies, 50)), "", ""});
+    double edit_p95 = percentile(e.latencies, 95);
+    rows.push_back({"editor: key to screen, p95", "", fmt("%.2f ms", edit_p95), "<= 10 ms",
+                    edit_p95 <= 10 ? "met" : "MISSED"});
+    rows.push_back({"editor: keys sent / answered", "",
+                    count_text(e.keys_sent) + " / " + count_text(e.latencies.size()), "all",
+                    e.latencies.size() == e.keys_sent ? "ok" : "MISMATCH"});
     rows.push_back({"Escape quits with status 0", r.main_exit_clean ? "yes" : "no",
                     count_text(r.clean_exits) + "/" + count_text(r.runs) + " runs", "status 0",
                     r.clean_exits == r.runs ? "met" : "MISSED"});
@@ -784,7 +844,7 @@ int main(int argc, char** argv) {
         signal(sig, on_fatal_signal);
     std::atexit(kill_children);
     // However the game behaves, this run ends.
-    alarm(static_cast<unsigned>(2 * s.phase_s + s.starts * 5 + 30));
+    alarm(static_cast<unsigned>(3 * s.phase_s + s.starts * 5 + 40));
 
     Results r;
     r.shade_cells = shaded_cells(s.map_dir);
@@ -792,6 +852,9 @@ int main(int argc, char** argv) {
     r.runs = s.starts + 1;
     r.startup = measure_startups(s, r.shade_cells, r.clean_exits);
     measure_game(s, r);
+    r.editor = measure_editor(s);
+    ++r.runs;
+    r.clean_exits += r.editor.exit_clean;
     report(r);
     return r.clean_exits == r.runs && !r.key_phase.latencies.empty() && r.idle.ticks.seen > 0 ? 0
                                                                                               : 1;

@@ -12,7 +12,7 @@ ensure_packages cmake make g++-mingw-w64-x86-64-posix wine64 googletest tmux unz
 # The game's own code includes standard C++ headers (no ".h", no folder) and getopt.h only;
 # a POSIX or Windows header there would break one of the two builds.
 system_headers="$(cd "$root" && grep -Hn '^[[:space:]]*#[[:space:]]*include[[:space:]]*<' \
-    src/main.cpp src/check/* src/run/* src/history/* src/game/* src/mobs/* \
+    src/main.cpp src/check/* src/edit/* src/run/* src/history/* src/game/* src/mobs/* \
     src/console/buffer.* src/console/inputs.* src/console/tape.* |
     grep -Ev '<[a-z_0-9]+>|<getopt\.h>' || true)"
 if [ -n "$system_headers" ]; then

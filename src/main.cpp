@@ -68,7 +68,7 @@ void print_help() {
                "  u  r                                  undo, redo\n"
                "  s                                     save\n"
                "  p                                     play the board as it is now\n"
-               "  q or Escape                           leave (asks first about unsaved changes)\n"
+               "  q or Escape                           leave; unsaved changes: it asks\n"
                "\n"
                "The game needs a terminal of at least 80 columns by 41 rows.\n",
                stdout);
@@ -230,7 +230,7 @@ static int run(int argc, char** argv) {
 
     static Game game; // about 11 KB, kept off the stack
     status = o.edit                ? edit_map(game, maps[0])
-             : o.replay != nullptr   ? replay_game(game, o.replay, o.speed ? speed_of(o.speed) : 1)
+             : o.replay != nullptr ? replay_game(game, o.replay, o.speed ? speed_of(o.speed) : 1)
              : o.record != nullptr ? record_game(game, o.record, maps)
                                    : run_game(game, maps);
     console_farewell();

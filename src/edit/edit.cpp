@@ -44,7 +44,8 @@ bool authors_own_quit(int sig) {
 // would leave the new file half made beside the map.
 struct QuitsHeldOff {
     static constexpr int held[] = {
-        SIGINT, SIGTERM,
+        SIGINT,
+        SIGTERM,
 #ifdef SIGHUP
         SIGHUP,
 #endif
@@ -93,8 +94,9 @@ void save(Editor& e, const BoardVerdict& verdict) {
     }
     e.message = "saved " + e.name;
     if (verdict.errors > 0)
-        e.message += ", with " + count_of(verdict.errors, "error") +
-                     ": the game cannot be played as meant";
+        e.message +=
+            ", with " +
+            count_of(verdict.errors, "error").append(": the game cannot be played as meant");
 }
 
 // The board as it is now, as a game of its own; then the editor's screen whole again.
@@ -163,7 +165,8 @@ bool save_map(Editor& e, std::string& why) {
 
 std::string rescue_name(const std::string& name) {
     for (int n = 0; n < 1000; ++n) {
-        std::string rescue = name + ".save" + (n == 0 ? "" : "." + std::to_string(n));
+        std::string rescue = name + ".save";
+        if (n > 0) rescue += "." + std::to_string(n);
         if (!path_exists(rescue.c_str())) return rescue;
     }
     return "";

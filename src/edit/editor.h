@@ -23,9 +23,9 @@ struct Change {
 };
 
 struct Editor {
-    Cells cells;        // 'X', '.' or ' ', rows first: cells[y][x]
-    Cells saved;        // the board the file holds: as opened, or as last saved
-    bool on_disk;       // the file is there (or was written by a save)
+    Cells cells;  // 'X', '.' or ' ', rows first: cells[y][x]
+    Cells saved;  // the board the file holds: as opened, or as last saved
+    bool on_disk; // the file is there (or was written by a save)
     int x = start_x, y = start_y;
     int dx = 1, dy = 0; // the last arrow pressed; right before any
     bool mirror = false;

@@ -48,7 +48,8 @@ const char* mob_named_at(int x, int y) {
 
 std::string cell_words(const Editor& e) {
     unsigned char c = e.cells[e.y][e.x];
-    std::string words = "(" + std::to_string(e.x) + ", " + std::to_string(e.y) + ") ";
+    std::string words = "(";
+    words += std::to_string(e.x) + ", " + std::to_string(e.y) + ") ";
     words += c == wall ? "wall" : c == dot ? "dot" : "open floor";
     if (e.x == start_x && e.y == start_y) words += ", the player's start";
     if (const char* mob = mob_named_at(e.x, e.y)) words += std::string(", ") + mob;
@@ -60,12 +61,11 @@ std::string count_of(long n, const char* thing) {
 }
 
 void put_verdict(Screen& s, const BoardVerdict& v) {
-    std::string summary = v.errors == 0 && v.warnings == 0
-                              ? "no errors, no warnings"
-                              : (v.errors == 0 ? "no errors" : count_of(v.errors, "error")) +
-                                    ", " +
-                                    (v.warnings == 0 ? "no warnings"
-                                                     : count_of(v.warnings, "warning"));
+    std::string summary =
+        v.errors == 0 && v.warnings == 0
+            ? "no errors, no warnings"
+            : (v.errors == 0 ? "no errors" : count_of(v.errors, "error")) + ", " +
+                  (v.warnings == 0 ? "no warnings" : count_of(v.warnings, "warning"));
     put(s, verdict_row, side_col, summary, side_cols);
     int row = verdict_row + 1;
     for (const std::string& finding : v.findings) {
@@ -108,7 +108,8 @@ void put_board(const Editor& e, Screen& s) {
 
 void put_message(const Editor& e, Screen& s) {
     for (int row = message_top - 1; row <= message_top + message_rows; ++row)
-        for (int col = message_col - 1; col <= message_col + message_cols; ++col) s[row][col] = space;
+        for (int col = message_col - 1; col <= message_col + message_cols; ++col)
+            s[row][col] = space;
     std::vector<std::string> lines = wrap(e.message, message_cols);
     for (int i = 0; i < message_rows && i < static_cast<int>(lines.size()); ++i)
         put(s, message_top + i, message_col, lines[i], message_cols);
@@ -123,7 +124,7 @@ void build_editor_screen(const Editor& e, const BoardVerdict& verdict, Screen& s
     std::string state = is_changed(e) ? " (changed)" : !e.on_disk ? " (new file)" : "";
     std::string name = e.name;
     std::size_t room = side_cols - state.size();
-    if (name.size() > room) name = "..." + name.substr(name.size() - (room - 3));
+    if (name.size() > room) name = name.replace(0, name.size() - (room - 3), "...");
     put(screen, name_row, side_col, name + state, side_cols);
     put(screen, cell_row, side_col, cell_words(e), side_cols);
     long dots = 0;

@@ -50,6 +50,8 @@ done <<'END'
 --check -xy|unknown option -x
 --help=foo|option --help takes no argument
 --quiet x.txt|--quiet goes with --check
+--edit a.txt b.txt|--edit takes exactly one MAP
+--edit --check a.txt|--check, --edit, --record, --replay and --scores go one at a time
 END
 pass "a usage error: status 2, our reason naming the option as typed, then the usage on stderr"
 

@@ -12,6 +12,16 @@ cursor_at() { [ "$(pane_format '#{cursor_x},#{cursor_y},#{cursor_flag}')" = "$1,
 row_is() { shows_at 0 "$1" "$2"; }
 keys() { local k; for k in "$@"; do case $k in ?) send_letter "$k" ;; *) send_keys "$k" ;; esac; done; }
 
+mkfifo "$WORK/fifo"
+for map in "$WORK" "$WORK/fifo"; do # refused as --check refuses them, the terminal untouched
+    STATUS=0 && "$GAME" --edit "$map" >"$WORK/out" 2>"$WORK/err" || STATUS=$?
+    assert_status 1
+    grep -Eq "cannot open \"$map\": it is (a directory|not a regular file)" "$WORK/err" ||
+        fail "$map: $(<"$WORK/err")"
+    [ -s "$WORK/out" ] && fail "--edit $map wrote to the terminal"
+done
+pass "a folder and a FIFO are refused with status 1, nothing sent to the terminal"
+
 S=$SHADE
 edit_new
 wait_for_text "a new map: s writes it to new.txt"

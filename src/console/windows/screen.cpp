@@ -202,7 +202,7 @@ void show_cursor_at(int row, int col) {
     shown.bVisible = TRUE;
     SetConsoleCursorInfo(console_out, &shown);
     SetConsoleCursorPosition(console_out, COORD{static_cast<SHORT>(window_left + col),
-                                                 static_cast<SHORT>(window_top + row)});
+                                                static_cast<SHORT>(window_top + row)});
 }
 
 void park_cursor() {
