@@ -68,7 +68,7 @@ void print_help() {
                "  u  r                                  undo, redo\n"
                "  s                                     save\n"
                "  p                                     play the board as it is now\n"
-               "  q or Escape                           leave; unsaved changes: it asks\n"
+               "  q or Escape                           leave, asking first if unsaved\n"
                "\n"
                "The game needs a terminal of at least 80 columns by 41 rows.\n",
                stdout);
