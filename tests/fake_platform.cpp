@@ -66,23 +66,18 @@ void console_farewell() {}
 
 void hidecursor() {
     console.cursor_hidden = true;
-    console.cursor_shown = false;
     console.events.push_back("hide cursor");
 }
 
 void show_cursor_at(int row, int col) {
-    console.cursor_shown = true;
-    console.cursor_hidden = false;
     console.cursor_row = row;
     console.cursor_col = col;
 }
 
-// The virtual clock runs on to the next key, or by `ms` when none comes sooner.
-bool wait_for_key(int ms) {
-    if (raw_key_waiting()) return true;
+bool wait_for_key(int ms) { // the virtual clock runs on to the next key, or by ms
     std::int64_t until = console.now_ms + ms;
-    if (!console.keys.empty() && console.keys.front().at_ms < until)
-        until = std::max(console.now_ms, console.keys.front().at_ms);
+    if (!console.keys.empty())
+        until = std::clamp(console.keys.front().at_ms, console.now_ms, until);
     console.now_ms = until;
     if (console.now_ms > console.deadline_ms) throw fake::TimeUp{};
     return raw_key_waiting();

@@ -35,8 +35,7 @@ struct Console {
     bool trace_clock = false; // record each clock reading in `events` too
     bool opened = false, closed = false;
     bool cursor_hidden = false, parked = false;
-    bool cursor_shown = false; // the editor's, on (cursor_row, cursor_col)
-    int cursor_row = -1, cursor_col = -1;
+    int cursor_row = -1, cursor_col = -1; // where the editor last showed the cursor
     bool seeded = false;
     void (*last_words)(int) = nullptr; // as the game named it for a quit signal
     int bells = 0;
