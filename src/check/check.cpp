@@ -7,6 +7,7 @@
 #include "check/findings.h"
 #include "game/map_reader.h"
 #include "game/startup.h"
+#include "history/names.h"
 #include "run/run.h"
 
 // The checker reads the file twice: once as text, for what the author wrote (text.cpp),
@@ -262,7 +263,9 @@ bool is_error(Kind kind) {
     return kind == Kind::start_is_wall || kind == Kind::dot_on_start || kind == Kind::lost_dots;
 }
 
-int check_map(std::FILE* file, const char* name, std::FILE* out, bool quiet) {
+int check_map(std::FILE* file, const char* file_name, std::FILE* out, bool quiet) {
+    std::string name_shown = shown_name(file_name);
+    const char* name = name_shown.c_str();
     std::vector<Finding> findings;
     check_text(file, findings);
     std::rewind(file);

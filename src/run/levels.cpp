@@ -12,6 +12,7 @@
 #include "game/map_reader.h"
 #include "game/player.h"
 #include "game/startup.h"
+#include "history/names.h"
 #include "history/scores.h"
 #include "run/run.h"
 
@@ -49,7 +50,8 @@ bool escape_among_waiting_keys() {
 // one typed now, ends the game: then this returns false.
 bool announce_next_map(const char* map_name, int number, int count) {
     char line[512];
-    std::snprintf(line, sizeof line, "\nNext: %s (%d of %d)", base_name(map_name), number, count);
+    std::snprintf(line, sizeof line, "\nNext: %s (%d of %d)",
+                  shown_name(base_name(map_name)).c_str(), number, count);
     print_text(line);
     if (escape_among_waiting_keys()) return false;
     for (std::int64_t shown = clock_ms(); clock_ms() - shown < next_map_wait_ms;) {

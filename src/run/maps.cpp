@@ -2,9 +2,11 @@
 // there, and the folder of the maps that come with the game found from where the game is.
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "console/platform.h"
 #include "game/map_reader.h"
+#include "history/names.h"
 #include "run/run.h"
 
 const char* game_version() {
@@ -55,18 +57,20 @@ std::FILE* open_map_or_report(const char* map_name) {
     std::FILE* map = open_map(name, why, sizeof why);
     if (map != nullptr) return map;
 
+    // The reason may name a file too: the target of a link.
+    std::string shown = shown_name(name), reason = shown_name(why);
     if (map_name != nullptr) {
-        std::fprintf(stderr, "dotmaze: cannot open \"%s\": %s\n", name, why);
+        std::fprintf(stderr, "dotmaze: cannot open \"%s\": %s\n", shown.c_str(), reason.c_str());
         return nullptr;
     }
     char dir[4096];
     if (!current_folder(dir, sizeof dir)) std::snprintf(dir, sizeof dir, "(unknown)");
-    std::fprintf(stderr, "dotmaze: cannot open \"%s\" in the current directory %s: %s\n", name, dir,
-                 why);
+    std::fprintf(stderr, "dotmaze: cannot open \"%s\" in the current directory %s: %s\n",
+                 shown.c_str(), shown_name(dir).c_str(), reason.c_str());
     // A player who started the game somewhere without a map most likely wants one of ours.
     const char* maps = shipped_maps_dir();
     if (maps != nullptr && !path_exists(name))
-        std::fprintf(stderr, "To play a map that comes with the game: dotmaze %s/%s\n", maps,
-                     map_file_name);
+        std::fprintf(stderr, "To play a map that comes with the game: dotmaze %s/%s\n",
+                     shown_name(maps).c_str(), map_file_name);
     return nullptr;
 }
