@@ -1,4 +1,5 @@
 // The best games: how games rank, what the file keeps, and that no game is lost on the way.
+#include <algorithm>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <thread>
@@ -45,6 +46,36 @@ TEST(BestGames, EachGameIsToldItsPlaceAmongTheGamesOnItsMap) {
     ScoresFile file = parse_scores("");
     for (const Row& row : rows)
         EXPECT_EQ(place_line(row.game, add_record(file, row.game)), row.line);
+    for (auto [n, th] : {std::pair{11, "11th"}, {12, "12th"}, {13, "13th"}, {21, "21st"},
+                         {22, "22nd"}, {23, "23rd"}, {111, "111th"}, {112, "112th"}})
+        EXPECT_EQ(place_line(lost(1), {n, 200, lost(98)}),
+                  "mapa.txt: lost with 1 of 120 dots: " + std::string(th) +
+                      " of 200 (best 98 of 120 dots)");
+}
+
+// Each file is read as its lines (a record, or kept as found) and rewritten: its games, the
+// entries it is held in, and the text it is rewritten as.
+TEST(BestGames, EveryLineOfAFileIsReadOrKeptAsItIs) {
+    const std::string header = "dotmaze scores, format 1: a header\n";
+    const std::string game = "1 won 151.400 3 120/120 2026-12-08T07:28:08 00000000000000aa a.txt";
+    const std::string empty_lines = header + std::string(max_scores_bytes - header.size(), '\n');
+    struct Row {
+        std::string text;
+        std::size_t games, entries;
+        std::string rewritten;
+    } rows[] = {
+        {header + game + "\r\n" + game + "\n", 2, 2, header + game + "\n" + game + "\n"},
+        {header + game + "\n" + game, 2, 2, header + game + "\n" + game + "\n"},
+        // Damaged lines in a row are one span of text, however many.
+        {empty_lines, 0, 1, empty_lines},
+        {header + "x\n\n" + game + "\ny\nz\n", 1, 3, header + "x\n\n" + game + "\ny\nz\n"},
+    };
+    for (const Row& row : rows) {
+        ScoresFile file = parse_scores(row.text);
+        EXPECT_EQ(ranked_lines(file, board).size(), row.games);
+        EXPECT_EQ(file.lines.size(), row.entries);
+        EXPECT_EQ(format_scores(file), row.rewritten);
+    }
 }
 
 TEST(BestGames, LinesTheGameCannotReadAreKeptAsTheyAreThroughARewrite) {
@@ -55,9 +86,11 @@ TEST(BestGames, LinesTheGameCannotReadAreKeptAsTheyAreThroughARewrite) {
         "2 won 9.000 3 120/120 2030-01-01T00:00:00 00000000000000aa mapa.txt speed=2\n"
         "1 lost 60.000 0 7/120 2026-12-08T07:30:00 00000000000000aa my \\\\maps\\x0a.txt\n";
     ScoresFile file = parse_scores(text);
-    auto games = ranked(file, board);
-    ASSERT_EQ(games.size(), 2u);
-    EXPECT_EQ(games[1].map, "my \\maps\n.txt");
+    EXPECT_EQ(best_games_table(file, "", "", 10),
+              "my \\maps\\x0a.txt\n"
+              "   #  result    time  lives     dots  date\n"
+              "   1  won     2:31.4      3  120/120  2026-12-08 07:28\n"
+              "   2  lost    1:00.0      0    7/120  2026-12-08 07:30\n");
     add_record(file, lost(8));
     EXPECT_EQ(format_scores(file),
               text + "1 lost 60.000 0 8/120 2026-12-08T07:28:08 00000000000000aa mapa.txt\n");
@@ -66,9 +99,12 @@ TEST(BestGames, LinesTheGameCannotReadAreKeptAsTheyAreThroughARewrite) {
 TEST(BestGames, PastAHundredGamesOnAMapTheLowestGo) {
     ScoresFile file = parse_scores("damaged\n");
     for (int s = 101; s >= 1; --s) add_record(file, won(s * 1000, 3));
-    auto games = ranked(file, board);
-    ASSERT_EQ(games.size(), 100u);
-    EXPECT_EQ(games.back().time_ms, 100'000);
+    // The ten best shown: the map's name, the columns' names and ten rows.
+    for (std::string shown : {best_games_table(file, board, "mapa.txt", 10),
+                              best_games_table(file, "", "", 10)})
+        EXPECT_EQ(std::count(shown.begin(), shown.end(), '\n'), 12) << shown;
+    EXPECT_EQ(place_line(won(100'500, 3), add_record(file, won(100'500, 3))),
+              "mapa.txt: won in 1:40.5, 3 lives left: 101st of 101 (best 0:01.0)");
     EXPECT_EQ(file.lines.front().text, "damaged");
 }
 
@@ -99,7 +135,7 @@ TEST(BestGames, TwelveGamesEndingAtOnceAreAllKept) {
     while (records < 12 && tries-- > 0) {
         ScoresFile file;
         std::string why;
-        records = load_scores(file, why) ? ranked(file, board).size() : 0;
+        records = load_scores(file, why) ? ranked_lines(file, board).size() : 0;
         if (records < 12) std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
     EXPECT_EQ(records, 12u);
@@ -119,4 +155,41 @@ TEST(BestGames, AScoresFileThatCannotBeWrittenCostsOnlyTheRecord) {
         EXPECT_EQ(line.rfind("mapa.txt: won in 0:01.0, 3 lives left: not saved: ", 0), 0u) << line;
         if (spoil == too_large) { EXPECT_EQ(std::filesystem::file_size(file), big.size()); }
     }
+}
+
+// A file at the limit: 200 boards of games up to 1 MiB, the oldest a damaged line and eleven
+// games on mapa.txt's board.
+TEST(BestGames, AFullFileDropsTheOldestGamesNotAmongTheirMapsTenBest) {
+    auto home = fresh_state_home();
+    std::filesystem::create_directories(home / "dotmaze");
+    ScoresFile file = parse_scores("damaged\n");
+    for (int dots = 1; dots <= 11; ++dots) add_record(file, lost(dots));
+    std::string text = format_scores(file);
+    for (int i = 0; text.size() < max_scores_bytes - 100; ++i) {
+        char line[100];
+        std::snprintf(line, sizeof line, "1 lost 60.000 0 %d/120 2026-12-08T07:28:08 %016x b.txt\n",
+                      i % 120, 0x1000 + i % 200);
+        text += line;
+    }
+    std::ofstream(home / "dotmaze" / scores_name, std::ios::binary) << text;
+    std::size_t games = parse_scores(text).lines.size() - 1;
+
+    std::string first = remember_game(won(1000, 3));
+    EXPECT_LE(std::filesystem::file_size(home / "dotmaze" / scores_name), trimmed_scores_bytes);
+    std::string second = remember_game(won(2000, 3));
+    std::string told = "mapa.txt: won in 0:01.0, 3 lives left: 1st of 12; the scores file reached "
+                       "1 MiB, so its ";
+    ASSERT_EQ(first.rfind(told, 0), 0u) << first;
+    std::size_t dropped = std::stoul(first.substr(told.size()));
+    EXPECT_EQ(first.substr(first.find(" oldest")),
+              " oldest games not among their map's 10 best were dropped");
+    EXPECT_EQ(second, "mapa.txt: won in 0:02.0, 3 lives left: 2nd of 11 (best 0:01.0)");
+    ScoresFile kept;
+    std::string why;
+    ASSERT_TRUE(load_scores(kept, why)) << why;
+    EXPECT_EQ(kept.lines.size() - 1, games - dropped + 2);
+    EXPECT_EQ(kept.lines.front().text, "damaged");
+    // The two worst losses, the oldest games past the ten best, are gone.
+    std::string shown = best_games_table(kept, board, "mapa.txt", 20);
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), '\n'), 2 + 11) << shown;
 }

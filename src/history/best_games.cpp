@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <map>
-#include <set>
 
 // The file is text a person can read: a first line that names the format, then one game per
 // line, oldest first, each led by its format's number so that a newer version's lines can sit
@@ -142,79 +140,27 @@ std::string default_header() {
 
 // ---- ranking -------------------------------------------------------------------------------
 
-// The lines holding `board`'s records, best first; a stable sort keeps equal games in the
-// order played, so that a new game ties behind the old ones.
-std::vector<std::size_t> ranked_lines(const ScoresFile& file, const std::string& board) {
-    std::vector<std::size_t> lines;
-    for (std::size_t i = 0; i < file.lines.size(); ++i)
-        if (file.lines[i].known && file.lines[i].record.board == board) lines.push_back(i);
+// A stable sort keeps equal games in the order played, so that a new game ties behind the old
+// ones.
+void rank(const ScoresFile& file, std::vector<std::size_t>& lines) {
     std::stable_sort(lines.begin(), lines.end(), [&](std::size_t a, std::size_t b) {
         return ranks_before(file.lines[a].record, file.lines[b].record);
     });
-    return lines;
 }
 
-// ---- telling it ----------------------------------------------------------------------------
-
-std::string ordinal(int n) {
-    const char* suffix = "th";
-    if (n % 100 < 11 || n % 100 > 13) {
-        if (n % 10 == 1) suffix = "st";
-        if (n % 10 == 2) suffix = "nd";
-        if (n % 10 == 3) suffix = "rd";
+// The lines of `text` in turn, without their line feeds, to `take(line, first)`.
+template <typename Take> void each_line(const std::string& text, Take take) {
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        take(text.substr(at, end - at), at == 0);
+        at = end + 1;
     }
-    return std::to_string(n) + suffix;
 }
 
-std::string result_text(const GameRecord& r) {
-    if (!r.won)
-        return "lost with " + std::to_string(r.dots) + " of " + std::to_string(r.total) + " dots";
-    return "won in " + play_time_text(r.time_ms) + ", " + std::to_string(r.lives) +
-           (r.lives == 1 ? " life left" : " lives left");
-}
-
-// What a game is measured by: its time for a win, its dots for a loss.
-std::string measure_text(const GameRecord& r) {
-    if (r.won) return play_time_text(r.time_ms);
-    return std::to_string(r.dots) + " of " + std::to_string(r.total) + " dots";
-}
-
-// "2026-12-08T07:28:08" as "2026-12-08 07:28"; anything else as found.
-std::string short_date(const std::string& date) {
-    if (date.size() < 16 || date[10] != 'T') return date;
-    return date.substr(0, 10) + " " + date.substr(11, 5);
-}
-
-// Rows of cells as columns padded to their widest cell, numbers to the right.
-std::string aligned(const std::vector<std::vector<std::string>>& rows,
-                    const std::vector<bool>& right) {
-    std::vector<std::size_t> width(right.size(), 0);
-    for (const auto& row : rows)
-        for (std::size_t c = 0; c < row.size(); ++c) width[c] = std::max(width[c], row[c].size());
-    std::string text;
-    for (const auto& row : rows) {
-        std::string line = " ";
-        for (std::size_t c = 0; c < row.size(); ++c) {
-            std::string pad(width[c] - row[c].size(), ' ');
-            line += "  " + (right[c] ? pad + row[c] : row[c] + pad);
-        }
-        while (!line.empty() && line.back() == ' ') line.pop_back();
-        text += line + "\n";
-    }
-    return text;
-}
-
-std::string board_table(const ScoresFile& file, const std::string& board, int count) {
-    std::vector<std::vector<std::string>> rows{{"#", "result", "time", "lives", "dots", "date"}};
-    std::vector<std::size_t> lines = ranked_lines(file, board);
-    for (std::size_t i = 0; i < lines.size() && i < static_cast<std::size_t>(count); ++i) {
-        const GameRecord& r = file.lines[lines[i]].record;
-        rows.push_back({std::to_string(i + 1), r.won ? "won" : "lost", play_time_text(r.time_ms),
-                        std::to_string(r.lives),
-                        std::to_string(r.dots) + "/" + std::to_string(r.total),
-                        short_date(r.date)});
-    }
-    return aligned(rows, {true, false, true, true, true, false});
+// What `line` takes in the file, its line feed included.
+std::size_t size_in_file(const ScoreLine& line) {
+    return (line.known ? record_text(line.record).size() : line.text.size()) + 1;
 }
 
 } // namespace
@@ -223,32 +169,54 @@ std::string board_table(const ScoresFile& file, const std::string& board, int co
 
 ScoresFile parse_scores(const std::string& text) {
     ScoresFile file;
-    std::size_t at = 0;
-    bool first = true;
-    while (at < text.size()) {
-        std::size_t end = text.find('\n', at);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(at, end - at);
-        at = end + 1;
-        // A newer version's header is kept as it is: rewriting it would claim its lines are ours.
-        if (first && line.rfind(header_start, 0) == 0) {
+    // A newer version's header is kept as it is: rewriting it would claim its lines are ours.
+    auto header = [](const std::string& line, bool first) {
+        return first && line.rfind(header_start, 0) == 0;
+    };
+    // Counted first and made in one go, the game to come included: a list of some ten thousand
+    // lines grown as it is read would take half as much again while it grows.
+    std::size_t entries = 1;
+    bool span_ended = true; // by a record, or by the start
+    GameRecord record;
+    each_line(text, [&](const std::string& line, bool first) {
+        if (header(line, first)) return;
+        bool known = parse_record(line, record);
+        entries += known || span_ended;
+        span_ended = known;
+    });
+    file.lines.reserve(entries);
+    each_line(text, [&](const std::string& line, bool first) {
+        ScoreLine entry;
+        if (header(line, first)) {
             file.header = line;
+        } else if ((entry.known = parse_record(line, entry.record))) {
+            file.lines.push_back(std::move(entry));
+        } else if (!file.lines.empty() && !file.lines.back().known) {
+            (file.lines.back().text += '\n') += line;
         } else {
-            ScoreLine entry;
-            entry.known = parse_record(line, entry.record);
-            if (!entry.known) entry.text = line;
-            file.lines.push_back(entry);
+            entry.text = line;
+            file.lines.push_back(std::move(entry));
         }
-        first = false;
-    }
+    });
     if (file.header.empty()) file.header = default_header();
     return file;
 }
 
 std::string format_scores(const ScoresFile& file) {
-    std::string text = (file.header.empty() ? default_header() : file.header) + "\n";
-    for (const ScoreLine& line : file.lines)
-        text += (line.known ? record_text(line.record) : line.text) + "\n";
+    const std::string& header = file.header.empty() ? default_header() : file.header;
+    // Made to size: near the limit, a text grown as it is written would take 2 MiB.
+    std::size_t size = header.size() + 1;
+    for (const ScoreLine& line : file.lines) size += size_in_file(line);
+    std::string text;
+    text.reserve(size);
+    (text += header) += '\n';
+    for (const ScoreLine& line : file.lines) {
+        if (line.known)
+            text += record_text(line.record);
+        else
+            text += line.text;
+        text += '\n';
+    }
     return text;
 }
 
@@ -261,10 +229,41 @@ bool ranks_before(const GameRecord& a, const GameRecord& b) {
     return a.lives > b.lives;
 }
 
-std::vector<GameRecord> ranked(const ScoresFile& file, const std::string& board) {
-    std::vector<GameRecord> records;
-    for (std::size_t line : ranked_lines(file, board)) records.push_back(file.lines[line].record);
-    return records;
+std::vector<std::size_t> ranked_lines(const ScoresFile& file, const std::string& board) {
+    std::vector<std::size_t> lines;
+    for (std::size_t i = 0; i < file.lines.size(); ++i)
+        if (file.lines[i].known && file.lines[i].record.board == board) lines.push_back(i);
+    rank(file, lines);
+    return lines;
+}
+
+std::vector<std::size_t> ranked_boards(const ScoresFile& file) {
+    std::vector<std::size_t> lines;
+    for (std::size_t i = 0; i < file.lines.size(); ++i)
+        if (file.lines[i].known) lines.push_back(i);
+    std::stable_sort(lines.begin(), lines.end(), [&](std::size_t a, std::size_t b) {
+        const GameRecord &first = file.lines[a].record, &second = file.lines[b].record;
+        if (first.board != second.board) return first.board < second.board;
+        return ranks_before(first, second);
+    });
+    return lines;
+}
+
+std::size_t board_end(const ScoresFile& file, const std::vector<std::size_t>& lines,
+                      std::size_t from) {
+    std::size_t to = from;
+    while (to < lines.size() &&
+           file.lines[lines[to]].record.board == file.lines[lines[from]].record.board)
+        ++to;
+    return to;
+}
+
+// Keeps the lines not in `dropped`, in their order.
+void drop_lines(ScoresFile& file, const std::vector<bool>& dropped) {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < file.lines.size(); ++i)
+        if (!dropped[i] && kept++ != i) file.lines[kept - 1] = std::move(file.lines[i]);
+    file.lines.resize(kept);
 }
 
 Place add_record(ScoresFile& file, const GameRecord& record) {
@@ -282,13 +281,35 @@ Place add_record(ScoresFile& file, const GameRecord& record) {
     place.best = file.lines[lines.front()].record;
 
     if (lines.size() > static_cast<std::size_t>(kept_per_board)) {
-        std::set<std::size_t> dropped(lines.begin() + kept_per_board, lines.end());
-        std::vector<ScoreLine> kept;
-        for (std::size_t i = 0; i < file.lines.size(); ++i)
-            if (dropped.count(i) == 0) kept.push_back(file.lines[i]);
-        file.lines = kept;
+        std::vector<bool> dropped(file.lines.size(), false);
+        for (std::size_t i = kept_per_board; i < lines.size(); ++i) dropped[lines[i]] = true;
+        drop_lines(file, dropped);
     }
     return place;
+}
+
+int make_room(ScoresFile& file) {
+    std::size_t size = file.header.size() + 1;
+    for (const ScoreLine& line : file.lines) size += size_in_file(line);
+    if (size <= static_cast<std::size_t>(max_scores_bytes) || file.lines.empty()) return 0;
+
+    std::vector<bool> kept(file.lines.size(), false), dropped(file.lines.size(), false);
+    std::vector<std::size_t> lines = ranked_boards(file);
+    for (std::size_t from = 0, to; from < lines.size(); from = to) {
+        to = board_end(file, lines, from);
+        for (std::size_t i = from; i < to && i < from + kept_when_full; ++i) kept[lines[i]] = true;
+    }
+    kept.back() = true; // the game just played: its place was told among the others
+    int count = 0;
+    for (std::size_t i = 0;
+         i < file.lines.size() && size > static_cast<std::size_t>(trimmed_scores_bytes); ++i)
+        if (file.lines[i].known && !kept[i]) {
+            size -= size_in_file(file.lines[i]);
+            dropped[i] = true;
+            ++count;
+        }
+    drop_lines(file, dropped);
+    return count;
 }
 
 std::string board_identity(const unsigned char* cells, int count) {
@@ -297,49 +318,4 @@ std::string board_identity(const unsigned char* cells, int count) {
     char hex[board_digits + 1];
     std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
     return hex;
-}
-
-// ---- telling it ----------------------------------------------------------------------------
-
-std::string play_time_text(std::int64_t ms) {
-    long long tenths = ms < 0 ? 0 : ms / 100;
-    char text[32];
-    std::snprintf(text, sizeof text, "%lld:%02lld.%lld", tenths / 600, tenths / 10 % 60,
-                  tenths % 10);
-    return text;
-}
-
-std::string place_line(const GameRecord& record, const Place& place) {
-    std::string line = record.map + ": " + result_text(record) + ": " + ordinal(place.place) +
-                       " of " + std::to_string(place.of);
-    if (place.place > 1) line += " (best " + measure_text(place.best) + ")";
-    return line;
-}
-
-std::string not_saved_line(const GameRecord& record, const std::string& why) {
-    return record.map + ": " + result_text(record) + ": not saved: " + why;
-}
-
-std::string best_games_table(const ScoresFile& file, const std::string& board,
-                             const std::string& name, int count) {
-    if (!board.empty()) {
-        if (ranked_lines(file, board).empty()) return "No games recorded on " + name + ".\n";
-        return name + "\n" + board_table(file, board, count);
-    }
-    // Each board under the name it was last played as, in the order of those names; a name
-    // that two boards share is told apart by the board's identity.
-    std::map<std::string, std::string> last_name; // board -> name
-    std::map<std::string, int> boards_named;
-    for (const ScoreLine& line : file.lines)
-        if (line.known) last_name[line.record.board] = line.record.map;
-    for (const auto& [id, map] : last_name) ++boards_named[map];
-    std::vector<std::pair<std::string, std::string>> headings; // heading, board
-    for (const auto& [id, map] : last_name)
-        headings.push_back({boards_named[map] > 1 ? map + " (board " + id + ")" : map, id});
-    std::sort(headings.begin(), headings.end());
-    if (headings.empty()) return "No games recorded yet.\n";
-    std::string text;
-    for (const auto& [heading, id] : headings)
-        text += (text.empty() ? "" : "\n") + heading + "\n" + board_table(file, id, count);
-    return text;
 }

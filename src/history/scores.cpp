@@ -5,6 +5,7 @@
 #include "console/platform.h"
 #include "game/map_reader.h"
 #include "game/startup.h"
+#include "history/names.h"
 
 namespace {
 
@@ -68,6 +69,7 @@ bool save(const GameRecord& record, Place& place, std::string& why) {
     if (saved) {
         ScoresFile file = parse_scores(text);
         place = add_record(file, record);
+        place.dropped = make_room(file);
         text = format_scores(file);
         if (text.size() > static_cast<std::size_t>(max_scores_bytes)) {
             why = path + " would grow past 1 MiB";
@@ -131,7 +133,9 @@ int show_best_games(const std::vector<const char*>& map_names) {
         std::fprintf(stderr, "dotmaze: cannot show the best games: %s\n", why.c_str());
         return 1;
     }
-    if (map_names.empty()) std::fputs(best_games_table(file, "", "", shown_games).c_str(), stdout);
+    if (map_names.empty())
+        put_best_games(file, "", "", shown_games,
+                       [](const std::string& part) { std::fputs(part.c_str(), stdout); });
     for (std::size_t i = 0; i < map_names.size(); ++i) {
         const char* name = map_names[i];
         if (i > 0) std::putchar('\n');
@@ -145,7 +149,7 @@ int show_best_games(const std::vector<const char*>& map_names) {
         for (const ScoreLine& line : file.lines)
             if (line.known && line.record.map == name) named.lines.push_back(line);
         if (named.lines.empty())
-            std::printf("No games recorded on %s.\n", name);
+            std::printf("No games recorded on %s.\n", shown_name(name).c_str());
         else
             std::fputs(best_games_table(named, "", "", shown_games).c_str(), stdout);
     }
