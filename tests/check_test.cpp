@@ -246,6 +246,22 @@ TEST(MapCheck, EachFindingNamesItsCauseOnce) {
              b[9] += "..";
          }),
          0, 3, "line 10:", "34 cells, not 32: the cells past the 32nd run on into the row below"},
+        {edit([](Board& b) {
+             b.resize(10);
+             b[9] += "..";
+         }).substr(0, 32 * 9 + 34 + 9),
+         0, 3, "line 10:", "34 cells, not 32: the cells past the 32nd run on into the row below"},
+        {small, 0, 5, "line 20:", "the file ends at line 20: rows 13 to 31"},
+        {edit([](Board& b) { b[9] += "\t"; }), 0, 3,
+         "line 10:", "1 trailing tab, invisible in an editor, make it 33 cells"},
+        {edit([](Board& b) { b[5].insert(14, "\r"); }), 0, 3,
+         "line 6, column 15:", "33 cells, not 32, counting a CR here"},
+        {edit([](Board& b) { set_cell(b, 1, 4, 'X'); }), 0, 1,
+         "test.txt:", "crosses walls at (1, 4)"},
+        {edit([](Board& b) {
+             for (int y = 0; y < board_size; y += 2) b[y] += "X";
+         }),
+         1, 4, "line 1:", "16 of 32 lines are 33 cells long, not 32"},
     };
     for (const Row& row : rows) {
         Checked c = check(row.map);

@@ -102,6 +102,10 @@ std::string line_length(const Finding& f) {
                        : f.cells - f.trailing == board_size
                            ? cat(trailing, ", invisible in an editor, make it ", size)
                            : cat(size, ", counting ", trailing);
+    if (f.lone_crs > 0)
+        what += cat(f.trailing > 0 ? " and " : ", counting ",
+                    f.lone_crs == 1 ? "a CR" : cat(num(f.lone_crs), " CRs, the first"),
+                    " here, which ends no line for the reader but may in an editor");
     std::string effect = !f.at_end              ? slip(f.cells - board_size)
                          : f.cells < board_size ? "the rest of its row is open floor"
                          : f.runs_on ? "the cells past the 32nd run on into the row below"

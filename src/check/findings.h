@@ -52,6 +52,7 @@ struct Finding {
     long cells = 0;            // a line's length in cells
     long trailing = 0;         // of them, spaces and tabs at the end of the line
     bool spaces = false, tabs = false, crs = false; // what the trailing ones are
+    long lone_crs = 0;                // of a line too long: CRs inside it, the first at `column`
     bool at_end = false;              // nothing of the file after this line reaches the board
     bool runs_on = false;             // of a last line, cells past the 32nd land on the row below
     std::string character{};          // a character as the file holds it

@@ -103,13 +103,16 @@ long column_at(const Text& t, long n, long at) {
 
 // The bytes of the board's lines a map does not hold: one finding per character, at its first
 // place. Returns how many bytes are not text at all (binary junk) and where the first are.
-long check_characters(const Text& t, long lines, std::vector<Finding>& found, long& scanned,
+// The trailing bytes a length finding names (`told`, by line) are not named again.
+long check_characters(const Text& t, long lines, const std::vector<long>& told,
+                      std::vector<Finding>& found, long& scanned,
                       std::vector<LineColumn>& junk_places) {
     std::map<std::string, std::size_t> seen;
     long junk = 0;
     scanned = 0;
     for (long n = 0; n < lines; ++n) {
         std::string_view line = line_of(t, n);
+        std::size_t untold = line.size() - static_cast<std::size_t>(told[n]);
         std::size_t i = n == 0 && t.bom ? 3 : 0;
         for (long column = 1; i < line.size(); ++column) {
             auto c = static_cast<unsigned char>(line[i]);
@@ -121,7 +124,7 @@ long check_characters(const Text& t, long lines, std::vector<Finding>& found, lo
                 if (static_cast<long>(junk_places.size()) < most_places)
                     junk_places.push_back({n + 1, column});
             }
-            if (c != wall && c != dot && c != space && c != '\r') {
+            if (c != wall && c != dot && c != space && c != '\r' && i < untold) {
                 std::string character(line.substr(i, size));
                 auto [at, fresh] = seen.try_emplace(character, found.size());
                 if (fresh)
@@ -162,7 +165,9 @@ bool check_first_line(const Text& t, std::vector<Finding>& found) {
 
 // Empty lines and lines not 32 cells long, up to the last line that reaches the board; when
 // most of them share one length, a single summary in place of the lines.
-void check_lengths(const Text& t, long lines, bool first_told, std::vector<Finding>& found) {
+// Sets `told`, by line, to the trailing bytes the findings name as what makes the line too long.
+void check_lengths(const Text& t, long lines, bool first_told, std::vector<Finding>& found,
+                   std::vector<long>& told) {
     long last_text = -1;
     for (long n = 0; n < static_cast<long>(t.starts.size()); ++n)
         if (t.lengths[n] > 0) last_text = n;
@@ -187,6 +192,14 @@ void check_lengths(const Text& t, long lines, bool first_told, std::vector<Findi
             (*c == ' ' ? f.spaces : *c == '\t' ? f.tabs : f.crs) = true;
         }
         if (f.trailing > f.cells - board_size) f.trailing = 0, f.spaces = f.tabs = f.crs = false;
+        // A CR inside a line ends none for the reader, but may for an editor, which then shows
+        // two short lines where the reader counts one long one: named where there is more to
+        // the line than its trailing bytes.
+        if (f.cells - f.trailing > board_size) {
+            std::string_view inside = line.substr(0, line.size() - f.trailing);
+            f.lone_crs = static_cast<long>(std::count(inside.begin(), inside.end(), '\r'));
+            if (f.lone_crs > 0) f.column = column_at(t, n, static_cast<long>(inside.find('\r')));
+        }
         // The last line's cells past the 32nd run on into the row below when no row is read
         // after them.
         f.runs_on = at_end && f.cells > board_size &&
@@ -207,12 +220,15 @@ void check_lengths(const Text& t, long lines, bool first_told, std::vector<Findi
             alike.lines.push_back(f.line);
             trailing = trailing && f.trailing > 0 && f.cells - f.trailing == board_size;
             alike.spaces |= f.spaces, alike.tabs |= f.tabs, alike.crs |= f.crs;
-        } else
+        } else {
             found.push_back(f);
+            told[f.line - 1] = f.trailing;
+        }
     }
     if (summed) {
         alike.line = alike.lines[0];
         alike.trailing = trailing ? alike.cells - board_size : 0;
+        for (long line : alike.lines) told[line - 1] = alike.trailing;
         found.push_back(alike);
     }
 }
@@ -259,28 +275,34 @@ void check_text(std::FILE* file, std::vector<Finding>& found) {
     while (t.reaching > 0 && !lands(t, t.reaching - 1)) --t.reaching;
     long lines = std::min<long>(t.reaching, board_size); // the board's lines, as the author meant
 
+    // The lines' lengths first: what they name as the cause is not named again as a character.
+    std::vector<Finding> lengths;
+    std::vector<long> told(static_cast<std::size_t>(lines), 0);
+    if (!runs_on && !t.starts.empty()) {
+        bool first_told = check_first_line(t, lengths);
+        // Every line padded as the first is reads true: the first line's trailing spaces
+        // lengthen every row the reader reads by as much.
+        bool alike = first_told && lines > 1;
+        for (long n = 1; alike && n < lines; ++n)
+            alike = t.lengths[n] == board_size + lengths.back().count;
+        if (alike)
+            lengths.back().of = lines;
+        else
+            check_lengths(t, lines, first_told, lengths, told);
+    }
     std::vector<Finding> characters;
     std::vector<LineColumn> junk_places;
     long scanned = 0;
-    long junk = check_characters(t, lines, characters, scanned, junk_places);
+    long junk = check_characters(t, lines, told, characters, scanned, junk_places);
     bool is_junk = junk >= 8 && 2 * junk > scanned;
 
     if (t.bom) found.push_back({.kind = Kind::byte_order_mark, .line = 1, .column = 1});
     if (runs_on) found.push_back({.kind = Kind::cr_line_ends, .count = lone_crs});
     if (is_junk)
         found.push_back({.kind = Kind::junk, .count = junk, .of = scanned, .places = junk_places});
-    if (!is_junk && !runs_on && !t.starts.empty()) {
-        bool first_told = check_first_line(t, found);
-        // Every line padded as the first is reads true: the first line's trailing spaces
-        // lengthen every row the reader reads by as much.
-        bool alike = first_told && lines > 1;
-        for (long n = 1; alike && n < lines; ++n)
-            alike = t.lengths[n] == board_size + found.back().count;
-        if (alike)
-            found.back().of = lines;
-        else
-            check_lengths(t, lines, first_told, found);
+    if (!is_junk) {
+        found.insert(found.end(), lengths.begin(), lengths.end());
+        found.insert(found.end(), characters.begin(), characters.end());
     }
-    if (!is_junk) found.insert(found.end(), characters.begin(), characters.end());
     check_ends(t, found, runs_on || is_junk);
 }
