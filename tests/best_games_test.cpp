@@ -46,8 +46,14 @@ TEST(BestGames, EachGameIsToldItsPlaceAmongTheGamesOnItsMap) {
     ScoresFile file = parse_scores("");
     for (const Row& row : rows)
         EXPECT_EQ(place_line(row.game, add_record(file, row.game)), row.line);
-    for (auto [n, th] : {std::pair{11, "11th"}, {12, "12th"}, {13, "13th"}, {21, "21st"},
-                         {22, "22nd"}, {23, "23rd"}, {111, "111th"}, {112, "112th"}})
+    for (auto [n, th] : {std::pair{11, "11th"},
+                         {12, "12th"},
+                         {13, "13th"},
+                         {21, "21st"},
+                         {22, "22nd"},
+                         {23, "23rd"},
+                         {111, "111th"},
+                         {112, "112th"}})
         EXPECT_EQ(place_line(lost(1), {n, 200, lost(98)}),
                   "mapa.txt: lost with 1 of 120 dots: " + std::string(th) +
                       " of 200 (best 98 of 120 dots)");
@@ -100,8 +106,8 @@ TEST(BestGames, PastAHundredGamesOnAMapTheLowestGo) {
     ScoresFile file = parse_scores("damaged\n");
     for (int s = 101; s >= 1; --s) add_record(file, won(s * 1000, 3));
     // The ten best shown: the map's name, the columns' names and ten rows.
-    for (std::string shown : {best_games_table(file, board, "mapa.txt", 10),
-                              best_games_table(file, "", "", 10)})
+    for (std::string shown :
+         {best_games_table(file, board, "mapa.txt", 10), best_games_table(file, "", "", 10)})
         EXPECT_EQ(std::count(shown.begin(), shown.end(), '\n'), 12) << shown;
     EXPECT_EQ(place_line(won(100'500, 3), add_record(file, won(100'500, 3))),
               "mapa.txt: won in 1:40.5, 3 lives left: 101st of 101 (best 0:01.0)");
@@ -192,4 +198,14 @@ TEST(BestGames, AFullFileDropsTheOldestGamesNotAmongTheirMapsTenBest) {
     // The two worst losses, the oldest games past the ten best, are gone.
     std::string shown = best_games_table(kept, board, "mapa.txt", 20);
     EXPECT_EQ(std::count(shown.begin(), shown.end(), '\n'), 2 + 11) << shown;
+
+    // Full of lines this version cannot read and of the ten best on its map, a file has no game
+    // to let go but the new one.
+    file = parse_scores("");
+    for (int i = 0; i < 10; ++i) add_record(file, won(1000, 3));
+    std::string full = format_scores(file);
+    full += std::string(max_scores_bytes - full.size() - 50, '#');
+    std::ofstream(home / "dotmaze" / scores_name, std::ios::binary) << full;
+    EXPECT_NE(remember_game(lost(1)).find(": not saved: "), std::string::npos);
+    EXPECT_EQ(std::filesystem::file_size(home / "dotmaze" / scores_name), full.size());
 }
