@@ -52,8 +52,17 @@ done <<'END'
 --quiet x.txt|--quiet goes with --check
 --edit a.txt b.txt|--edit takes exactly one MAP
 --edit --check a.txt|--check, --edit, --record, --replay and --scores go one at a time
+--replay x --speed 17|--speed goes with --replay, and N is 1 to 16
+--replay x --speed 0|--speed goes with --replay, and N is 1 to 16
 END
 pass "a usage error: status 2, our reason naming the option as typed, then the usage on stderr"
+
+for speed in 1 16; do # the ends of the range: taken, so the replay is looked for
+    run_plain --replay nowhere.replay --speed "$speed"
+    assert_status 1
+    grep -q 'cannot open the replay "nowhere.replay"' "$WORK/err" || fail "--speed $speed: $(<"$WORK/err")"
+done
+pass "--speed 1 and --speed 16 are taken"
 
 for args in --help "--check $MAPS_DIR/mapa.txt"; do
     # shellcheck disable=SC2086 # the words are the arguments
