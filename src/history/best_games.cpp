@@ -185,18 +185,16 @@ ScoresFile parse_scores(const std::string& text) {
         span_ended = known;
     });
     file.lines.reserve(entries);
+    // A damaged line keeps nothing of what was read of it before it failed.
     each_line(text, [&](const std::string& line, bool first) {
-        ScoreLine entry;
-        if (header(line, first)) {
+        if (header(line, first))
             file.header = line;
-        } else if ((entry.known = parse_record(line, entry.record))) {
-            file.lines.push_back(std::move(entry));
-        } else if (!file.lines.empty() && !file.lines.back().known) {
+        else if (parse_record(line, record))
+            file.lines.push_back({true, std::move(record), {}});
+        else if (!file.lines.empty() && !file.lines.back().known)
             (file.lines.back().text += '\n') += line;
-        } else {
-            entry.text = line;
-            file.lines.push_back(std::move(entry));
-        }
+        else
+            file.lines.push_back({false, {}, line});
     });
     if (file.header.empty()) file.header = default_header();
     return file;

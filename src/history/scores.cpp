@@ -68,6 +68,7 @@ bool save(const GameRecord& record, Place& place, std::string& why) {
     bool saved = read_scores(path, text, why);
     if (saved) {
         ScoresFile file = parse_scores(text);
+        std::string().swap(text); // a MiB that need not stay beside the file's new text
         place = add_record(file, record);
         place.dropped = make_room(file);
         text = format_scores(file);
