@@ -53,18 +53,20 @@ fi
 zip="$(ls "$build"/dotmaze-*-win64.zip)"
 top="$(basename "$zip" .zip)"
 listing="$(unzip -Z1 "$zip")"
-for member in dotmaze.exe mapa.txt README.txt maps/mapa.txt; do
+for member in dotmaze.exe mapa.txt README.txt LICENSE.txt maps/mapa.txt; do
     grep -qx "$top/$member" <<<"$listing" || {
         echo "windows: $zip has no $member:" >&2
         echo "$listing" >&2
         exit 1
     }
 done
-unzip -p "$zip" "$top/README.txt" >"$build/README.check.txt"
-file "$build/README.check.txt" | grep -q 'CRLF line terminators' || {
-    echo "windows: README.txt in the zip does not have CR LF line ends" >&2
-    exit 1
-}
+for text in README.txt LICENSE.txt; do
+    unzip -p "$zip" "$top/$text" >"$build/check.txt"
+    file "$build/check.txt" | grep -q 'CRLF line terminators' || {
+        echo "windows: $text in the zip does not have CR LF line ends" >&2
+        exit 1
+    }
+done
 echo "Release archive: $zip"
 
 # ---- the unit tests under wine ------------------------------------------------------------------

@@ -92,7 +92,10 @@ dpkg-deb --extract "$deb" "$WORK/deb" || fail "dpkg-deb could not unpack ${deb##
 list_files "$WORK/deb" >"$WORK/in-deb"
 diff <(sed "s|^${prefix#/}/|usr/|" "$expected") "$WORK/in-deb" >"$WORK/diff" ||
     fail "the package's files differ from the install (< missing, > not expected): $(cat "$WORK/diff")"
-pass "${deb##*/}: section games, Depends: $depends; the binary, the maps, the man page"
+grep -qx 'License: Expat' "$WORK/deb/usr/share/doc/dotmaze/copyright" ||
+    fail "the package's copyright file does not give the Expat licence"
+readelf -S "$WORK/deb/usr/games/dotmaze" | grep -q '\.comment' && fail "the packaged game keeps its .comment section"
+pass "${deb##*/}: section games, Depends: $depends, Expat; the binary, the maps, the man page"
 
 tarball=$(ls "$packages"/dotmaze-"$version"-*.tar.gz 2>/dev/null)
 [ -f "$tarball" ] || fail "no dotmaze-$version-*.tar.gz; CPack made: $(ls "$packages")"
