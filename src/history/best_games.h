@@ -82,7 +82,8 @@ std::string place_line(const GameRecord& record, const Place& place);
 std::string not_saved_line(const GameRecord& record, const std::string& why);
 
 // The best `count` games of each board, as aligned tables: `board` alone under the heading
-// `name`, or, for an empty `board`, every board under the name it was last played as.
+// `name`; for an empty `board`, every board under the name it was last played as, or, given a
+// `name`, every board's games played under that name.
 std::string best_games_table(const ScoresFile& file, const std::string& board,
                              const std::string& name, int count);
 // The same handed to `put` a board at a time, as each is made: a file can hold tens of thousands

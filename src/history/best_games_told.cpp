@@ -110,6 +110,10 @@ void put_best_games(const ScoresFile& file, const std::string& board, const std:
     // Each board under the name it was last played as, in the order of those names; a name
     // that two boards share is told apart by the board's identity.
     std::vector<std::size_t> lines = ranked_boards(file);
+    if (!name.empty()) {
+        std::erase_if(lines, [&](std::size_t line) { return file.lines[line].record.map != name; });
+        if (lines.empty()) return put("No games recorded on " + shown_name(name) + ".\n");
+    }
     struct Board {
         std::size_t from, to, last; // its run of `lines`, and the last line it was played in
     };

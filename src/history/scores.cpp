@@ -5,7 +5,6 @@
 #include "console/platform.h"
 #include "game/map_reader.h"
 #include "game/startup.h"
-#include "history/names.h"
 
 namespace {
 
@@ -134,25 +133,14 @@ int show_best_games(const std::vector<const char*>& map_names) {
         std::fprintf(stderr, "dotmaze: cannot show the best games: %s\n", why.c_str());
         return 1;
     }
-    if (map_names.empty())
-        put_best_games(file, "", "", shown_games,
-                       [](const std::string& part) { std::fputs(part.c_str(), stdout); });
+    auto print = [](const std::string& part) { std::fputs(part.c_str(), stdout); };
+    if (map_names.empty()) put_best_games(file, "", "", shown_games, print);
     for (std::size_t i = 0; i < map_names.size(); ++i) {
         const char* name = map_names[i];
         if (i > 0) std::putchar('\n');
-        std::string board;
-        if (board_of(name, board)) {
-            std::fputs(best_games_table(file, board, name, shown_games).c_str(), stdout);
-            continue;
-        }
         // A map that is gone, or was never here: the games played under its name.
-        ScoresFile named;
-        for (const ScoreLine& line : file.lines)
-            if (line.known && line.record.map == name) named.lines.push_back(line);
-        if (named.lines.empty())
-            std::printf("No games recorded on %s.\n", shown_name(name).c_str());
-        else
-            std::fputs(best_games_table(named, "", "", shown_games).c_str(), stdout);
+        std::string board;
+        put_best_games(file, board_of(name, board) ? board : "", name, shown_games, print);
     }
     return 0;
 }
