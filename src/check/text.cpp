@@ -163,6 +163,34 @@ bool check_first_line(const Text& t, std::vector<Finding>& found) {
     return f.trailing > 0;
 }
 
+// Line n, not empty, as a line-length finding: its cells, and what in it an editor may not show.
+Finding length_of(const Text& t, long n, bool at_end) {
+    std::string_view line = line_of(t, n);
+    Finding f{.kind = Kind::line_length, .line = n + 1, .at_end = at_end};
+    // The byte-order mark has a finding of its own.
+    f.cells = static_cast<long>(line.size()) - (n == 0 && t.bom ? 3 : 0);
+    // What an editor does not show at the end of a line (spaces, tabs, the CR of a CR CR LF)
+    // is named when it is what makes the line too long.
+    for (auto c = line.rbegin(); c != line.rend() && (*c == ' ' || *c == '\t' || *c == '\r'); ++c) {
+        if (++f.trailing > f.cells - board_size) break;
+        (*c == ' ' ? f.spaces : *c == '\t' ? f.tabs : f.crs) = true;
+    }
+    if (f.trailing > f.cells - board_size) f.trailing = 0, f.spaces = f.tabs = f.crs = false;
+    // A CR inside a line ends none for the reader, but may for an editor, which then shows
+    // two short lines where the reader counts one long one: named where there is more to
+    // the line than its trailing bytes.
+    if (f.cells - f.trailing > board_size) {
+        std::string_view inside = line.substr(0, line.size() - f.trailing);
+        f.lone_crs = static_cast<long>(std::count(inside.begin(), inside.end(), '\r'));
+        if (f.lone_crs > 0) f.column = column_at(t, n, static_cast<long>(inside.find('\r')));
+    }
+    // The last line's cells past the 32nd run on into the row below when no row is read
+    // after them.
+    f.runs_on = at_end && f.cells > board_size &&
+                lands(t, n, static_cast<long>(line.size()) - (f.cells - board_size));
+    return f;
+}
+
 // Empty lines and lines not 32 cells long, up to the last line that reaches the board; when
 // most of them share one length, a single summary in place of the lines.
 // Sets `told`, by line, to the trailing bytes the findings name as what makes the line too long.
@@ -174,36 +202,13 @@ void check_lengths(const Text& t, long lines, bool first_told, std::vector<Findi
 
     std::vector<Finding> wrong;
     for (long n = 0; n < lines; ++n) {
-        std::string_view line = line_of(t, n);
         bool at_end = n + 1 >= t.reaching;
-        if (line.empty()) {
+        if (t.lengths[n] == 0) {
             if (n < last_text)
                 wrong.push_back({.kind = Kind::empty_line, .line = n + 1, .at_end = at_end});
             continue;
         }
-        Finding f{.kind = Kind::line_length, .line = n + 1, .at_end = at_end};
-        // The byte-order mark has a finding of its own.
-        f.cells = static_cast<long>(line.size()) - (n == 0 && t.bom ? 3 : 0);
-        // What an editor does not show at the end of a line (spaces, tabs, the CR of a CR CR LF)
-        // is named when it is what makes the line too long.
-        for (auto c = line.rbegin(); c != line.rend() && (*c == ' ' || *c == '\t' || *c == '\r');
-             ++c) {
-            if (++f.trailing > f.cells - board_size) break;
-            (*c == ' ' ? f.spaces : *c == '\t' ? f.tabs : f.crs) = true;
-        }
-        if (f.trailing > f.cells - board_size) f.trailing = 0, f.spaces = f.tabs = f.crs = false;
-        // A CR inside a line ends none for the reader, but may for an editor, which then shows
-        // two short lines where the reader counts one long one: named where there is more to
-        // the line than its trailing bytes.
-        if (f.cells - f.trailing > board_size) {
-            std::string_view inside = line.substr(0, line.size() - f.trailing);
-            f.lone_crs = static_cast<long>(std::count(inside.begin(), inside.end(), '\r'));
-            if (f.lone_crs > 0) f.column = column_at(t, n, static_cast<long>(inside.find('\r')));
-        }
-        // The last line's cells past the 32nd run on into the row below when no row is read
-        // after them.
-        f.runs_on = at_end && f.cells > board_size &&
-                    lands(t, n, static_cast<long>(line.size()) - (f.cells - board_size));
+        Finding f = length_of(t, n, at_end);
         if (f.cells != board_size && !(n == 0 && first_told)) wrong.push_back(f);
     }
 
