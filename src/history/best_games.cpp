@@ -163,6 +163,14 @@ std::size_t size_in_file(const ScoreLine& line) {
     return (line.known ? record_text(line.record).size() : line.text.size()) + 1;
 }
 
+// Keeps the lines not in `dropped`, in their order.
+void drop_lines(ScoresFile& file, const std::vector<bool>& dropped) {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < file.lines.size(); ++i)
+        if (!dropped[i] && kept++ != i) file.lines[kept - 1] = std::move(file.lines[i]);
+    file.lines.resize(kept);
+}
+
 } // namespace
 
 // ---- the file ------------------------------------------------------------------------------
@@ -256,14 +264,6 @@ std::size_t board_end(const ScoresFile& file, const std::vector<std::size_t>& li
     return to;
 }
 
-// Keeps the lines not in `dropped`, in their order.
-void drop_lines(ScoresFile& file, const std::vector<bool>& dropped) {
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < file.lines.size(); ++i)
-        if (!dropped[i] && kept++ != i) file.lines[kept - 1] = std::move(file.lines[i]);
-    file.lines.resize(kept);
-}
-
 Place add_record(ScoresFile& file, const GameRecord& record) {
     ScoreLine line;
     line.known = true;
@@ -287,7 +287,7 @@ Place add_record(ScoresFile& file, const GameRecord& record) {
 }
 
 int make_room(ScoresFile& file) {
-    std::size_t size = file.header.size() + 1;
+    std::size_t size = (file.header.empty() ? default_header() : file.header).size() + 1;
     for (const ScoreLine& line : file.lines) size += size_in_file(line);
     if (size <= static_cast<std::size_t>(max_scores_bytes) || file.lines.empty()) return 0;
 
