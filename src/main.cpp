@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <getopt.h>
+#include <new>
 #include <vector>
 
 #include "check/check.h"
@@ -233,10 +234,20 @@ static int run(int argc, char** argv) {
              : o.replay != nullptr ? replay_game(game, o.replay, o.speed ? speed_of(o.speed) : 1)
              : o.record != nullptr ? record_game(game, o.record, maps)
                                    : run_game(game, maps);
+    quit_if_pending(); // one that came while the game's last files were written
     console_farewell();
     return status;
 }
 
 int main(int argc, char** argv) {
-    return close_stdout(run(argc, argv));
+    int status = 1;
+    // Memory running out (a file too large for it, say) ends the program with a word and the
+    // terminal given back, not with an abort.
+    try {
+        status = run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        console_close();
+        std::fputs("dotmaze: out of memory\n", stderr);
+    }
+    return close_stdout(status);
 }

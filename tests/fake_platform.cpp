@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <stdexcept>
 
 #include "console/platform.h"
@@ -112,6 +113,7 @@ void ring_bell() {
 }
 
 bool raw_key_waiting() {
+    if (console.now_ms >= console.out_of_memory_at_ms) throw std::bad_alloc();
     return !console.keys.empty() && console.keys.front().at_ms <= console.now_ms;
 }
 
@@ -156,3 +158,9 @@ int raw_random_number() {
 void call_before_quitting(void (*last_words)(int)) {
     console.last_words = last_words;
 }
+
+bool quit_pending() {
+    return console.quit_pending;
+}
+
+void quit_if_pending() {}

@@ -38,6 +38,9 @@ struct Console {
     int cursor_row = -1, cursor_col = -1; // where the editor last showed the cursor
     bool seeded = false;
     void (*last_words)(int) = nullptr; // as the game named it for a quit signal
+    bool quit_pending = false;         // what quit_pending says
+    // From this time on the key tests throw std::bad_alloc, as memory running out would.
+    std::int64_t out_of_memory_at_ms = INT64_MAX;
     int bells = 0;
     int clears = 0;
     std::vector<Frame> frames; // every draw, in order (the last cell is never sent)

@@ -246,13 +246,15 @@ TEST_F(OpenMap, StateFolderIsMadePrivateUnderAnAbsoluteXdgStateHomeElseHome) {
     std::string old_home = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "";
     char folder[512];
     setenv("XDG_STATE_HOME", path("state/deep").c_str(), 1);
-    ASSERT_TRUE(state_folder(folder, sizeof folder, why, sizeof why)) << why;
+    ASSERT_TRUE(state_folder(folder, sizeof folder, false, why, sizeof why)) << why;
+    EXPECT_FALSE(std::filesystem::exists(path("state"))); // named, not made: for a reader
+    ASSERT_TRUE(state_folder(folder, sizeof folder, true, why, sizeof why)) << why;
     EXPECT_EQ(folder, path("state/deep/dotmaze"));
     for (const char* made : {"state", "state/deep", "state/deep/dotmaze"})
         EXPECT_EQ(mode_of(path(made)), 0700u) << made;
     setenv("XDG_STATE_HOME", "state", 1);
     setenv("HOME", path("home").c_str(), 1);
-    EXPECT_TRUE(state_folder(folder, sizeof folder, why, sizeof why)) << why;
+    EXPECT_TRUE(state_folder(folder, sizeof folder, true, why, sizeof why)) << why;
     EXPECT_EQ(folder, path("home/.local/state/dotmaze"));
     unsetenv("XDG_STATE_HOME");
     setenv("HOME", old_home.c_str(), 1);

@@ -114,6 +114,13 @@ bool wait_for_key(int ms);
 // terminal gone) ends the game: in normal context, with the signal's number, after the
 // terminal is given back and before the process dies of the signal. nullptr for none.
 void call_before_quitting(void (*last_words)(int sig));
+// True when a quit signal has come that the game has yet to act on: a wait for something slow,
+// such as a lock, gives up at once.
+bool quit_pending();
+// For the very end of the program, once its last files are written: a quit signal that came
+// after the terminal was given back is acted on now, and the process dies of it as it would
+// have, its standard streams flushed first. Returns when none came.
+void quit_if_pending();
 
 // ---- files ---------------------------------------------------------------------------------
 //
@@ -132,12 +139,19 @@ bool current_folder(char* path, int path_size);
 // The folder that holds the running program, or false when it cannot be told.
 bool program_folder(char* path, int path_size);
 
-// The per-user folder for the game's own files, created (mode 0700) when missing:
-// $XDG_STATE_HOME/dotmaze, ~/.local/state/dotmaze, or %LOCALAPPDATA%\dotmaze.
-bool state_folder(char* path, int path_size, char* why, int why_size);
-// Waits for, then holds, an exclusive lock on the lock file `path` (created mode 0600 when
-// missing) that outlives any file renamed beside it. Returns a handle for unlock_file, or -1.
-int lock_file(const char* path, char* why, int why_size);
+// The per-user folder for the game's own files: $XDG_STATE_HOME/dotmaze,
+// ~/.local/state/dotmaze, or %LOCALAPPDATA%\dotmaze. With `make` it is created (mode 0700)
+// when missing; without, only named, there or not, so that reading changes nothing. On Windows
+// a folder the ANSI code page cannot spell is named "\\?\" and then in UTF-8, a form the file
+// services here take as well.
+bool state_folder(char* path, int path_size, bool make, char* why, int why_size);
+// What lock_file gives when someone else holds the lock.
+constexpr int lock_busy = -2;
+// Holds an exclusive lock on the lock file `path` (created mode 0600 when missing) that
+// outlives any file renamed beside it, waiting for it at most `wait_ms` milliseconds, and no
+// longer once a quit is pending. Returns a handle for unlock_file; lock_busy when another held
+// it all that time; or -1, with why.
+int lock_file(const char* path, int wait_ms, char* why, int why_size);
 void unlock_file(int handle);
 // Gives `path` the `size` bytes of `bytes` as its whole content, so that a crash leaves the
 // old file or the new one, never a mix: a new file beside it (never through a link planted
@@ -145,6 +159,10 @@ void unlock_file(int handle);
 // followed, so that the file it names is replaced and the link stays; a link to nothing is
 // refused, as is a FIFO, a device or a folder in the file's place. The file keeps its
 // permission bits; one not there yet gets `new_mode` less the umask (0600: the player's
-// alone; 0666: as any file the player makes).
+// alone; 0666: as any file the player makes). What a replacement cut short leaves beside the
+// file (a crash, a SIGKILL: "FILE.new-..."), another process's and older than a minute, goes.
 bool replace_file(const char* path, const char* bytes, long size, int new_mode, char* why,
                   int why_size);
+// False, with why, when replace_file would refuse `path` or could not make its new file beside
+// it (a folder the player cannot write to); tried by making that file and removing it again.
+bool can_replace_file(const char* path, char* why, int why_size);

@@ -1,6 +1,7 @@
 #include "history/scores.h"
 
 #include <cstdio>
+#include <new>
 
 #include "console/platform.h"
 #include "game/map_reader.h"
@@ -9,6 +10,8 @@
 namespace {
 
 constexpr int shown_games = 10;
+// A save takes milliseconds: a lock held this long is stuck, and the player is kept waiting.
+constexpr int lock_wait_ms = 2000;
 
 #ifdef _WIN32
 constexpr const char* scores_name = "\\scores.txt";
@@ -18,10 +21,10 @@ constexpr const char* scores_name = "/scores";
 constexpr const char* lock_name = "/scores.lock";
 #endif
 
-// The folder of the scores file, or false and why not.
-bool scores_path(std::string& folder, std::string& why) {
+// The folder of the scores file, made when `make` asks, or false and why not.
+bool scores_path(std::string& folder, bool make, std::string& why) {
     char path[4096], reason[512];
-    if (!state_folder(path, sizeof path, reason, sizeof reason)) {
+    if (!state_folder(path, sizeof path, make, reason, sizeof reason)) {
         why = std::string("no folder for the scores: ") + reason;
         return false;
     }
@@ -50,36 +53,45 @@ bool read_scores(const std::string& path, std::string& text, std::string& why) {
     return total >= 0;
 }
 
+// The record added to the file at `path`, read and rewritten whole.
+bool add_to_file(const std::string& path, const GameRecord& record, Place& place,
+                 std::string& why) {
+    std::string text;
+    if (!read_scores(path, text, why)) return false;
+    ScoresFile file = parse_scores(text);
+    std::string().swap(text); // a MiB that need not stay beside the file's new text
+    place = add_record(file, record);
+    place.dropped = make_room(file);
+    text = format_scores(file);
+    char reason[512];
+    if (text.size() > static_cast<std::size_t>(max_scores_bytes)) {
+        why = path + " would grow past 1 MiB";
+        return false;
+    }
+    if (!replace_file(path.c_str(), text.data(), static_cast<long>(text.size()), 0600, reason,
+                      sizeof reason)) {
+        why = "cannot write " + path + ": " + reason;
+        return false;
+    }
+    return true;
+}
+
 // Reads, adds and rewrites under the lock, so that a game ending at the same moment waits
 // for this one's record to land and then adds its own to it. The lock is a file of its own:
 // one on the scores file would go with the old file at the rename.
 bool save(const GameRecord& record, Place& place, std::string& why) {
     std::string folder;
-    if (!scores_path(folder, why)) return false;
-    std::string path = folder + scores_name;
+    if (!scores_path(folder, true, why)) return false;
     char reason[512];
-    int lock = lock_file((folder + lock_name).c_str(), reason, sizeof reason);
-    if (lock < 0) {
-        why = "cannot lock " + folder + lock_name + ": " + reason;
-        return false;
-    }
-    std::string text;
-    bool saved = read_scores(path, text, why);
-    if (saved) {
-        ScoresFile file = parse_scores(text);
-        std::string().swap(text); // a MiB that need not stay beside the file's new text
-        place = add_record(file, record);
-        place.dropped = make_room(file);
-        text = format_scores(file);
-        if (text.size() > static_cast<std::size_t>(max_scores_bytes)) {
-            why = path + " would grow past 1 MiB";
-            saved = false;
-        } else if (!replace_file(path.c_str(), text.data(), static_cast<long>(text.size()), 0600,
-                                 reason, sizeof reason)) {
-            why = "cannot write " + path + ": " + reason;
-            saved = false;
-        }
-    }
+    int lock = lock_file((folder + lock_name).c_str(), lock_wait_ms, reason, sizeof reason);
+    if (lock == lock_busy) why = "the scores file is busy";
+    if (lock == -1) why = "cannot lock " + folder + lock_name + ": " + reason;
+    if (lock < 0) return false;
+    bool saved = false;
+    // Whatever runs out, the lock is let go: the next game's save would wait for it in vain.
+    try {
+        saved = add_to_file(folder + scores_name, record, place, why);
+    } catch (const std::bad_alloc&) { why = "out of memory"; }
     unlock_file(lock);
     return saved;
 }
@@ -99,12 +111,19 @@ bool board_of(const char* name, std::string& board) {
 
 bool load_scores(ScoresFile& file, std::string& why) {
     std::string folder, text;
-    if (!scores_path(folder, why)) return false;
+    // Only named: no file there means no games, and a read-only home changes nothing.
+    if (!scores_path(folder, false, why)) return false;
+    std::string path = folder + scores_name, lock_path = folder + lock_name;
+    file = ScoresFile{};
+    if (!path_exists(path.c_str())) return true;
     // On Windows a file open for reading cannot be replaced: a game saving meanwhile would
-    // fail. Without the lock (a read-only folder, where nobody saves either) read all the same.
+    // fail. Without the lock (busy, or in a read-only folder, where nobody saves either) read
+    // all the same; and a lock file that is not there is not made.
     char reason[512];
-    int lock = lock_file((folder + lock_name).c_str(), reason, sizeof reason);
-    bool read = read_scores(folder + scores_name, text, why);
+    int lock = path_exists(lock_path.c_str())
+                   ? lock_file(lock_path.c_str(), lock_wait_ms, reason, sizeof reason)
+                   : -1;
+    bool read = read_scores(path, text, why);
     if (lock >= 0) unlock_file(lock);
     if (read) file = parse_scores(text);
     return read;

@@ -5,6 +5,8 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -53,21 +55,76 @@ bool write_all(int fd, const char* bytes, long size) {
     return true;
 }
 
+// The folder `path` is in, into `folder` (4096 bytes); returns the name within it.
+const char* split_folder(const char* path, char* folder) {
+    const char* slash = std::strrchr(path, '/');
+    if (slash == nullptr)
+        std::snprintf(folder, 4096, ".");
+    else if (slash == path)
+        std::snprintf(folder, 4096, "/");
+    else
+        std::snprintf(folder, 4096, "%.*s", static_cast<int>(slash - path), path);
+    return slash == nullptr ? path : slash + 1;
+}
+
 // The rename is on disk only once the folder holding it is. Some file systems cannot flush a
 // folder at all; the new file itself is already safe by then, so that is no failure.
 void flush_folder_of(const char* path) {
-    const char* slash = std::strrchr(path, '/');
     char folder[4096];
-    if (slash == nullptr)
-        std::snprintf(folder, sizeof folder, ".");
-    else if (slash == path)
-        std::snprintf(folder, sizeof folder, "/");
-    else
-        std::snprintf(folder, sizeof folder, "%.*s", static_cast<int>(slash - path), path);
+    split_folder(path, folder);
     int fd = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;
     fsync(fd);
     close(fd);
+}
+
+// A replacement cut short (a crash, a SIGKILL) leaves its new file, "NAME.new-PID-N", beside
+// the file forever. Another process's that has not been written for a minute is no longer
+// being written: it goes. Any other file is left alone.
+void remove_stale_temporaries(const char* target) {
+    char folder[4096];
+    const char* name = split_folder(target, folder);
+    std::size_t length = std::strlen(name);
+    DIR* dir = opendir(folder);
+    if (dir == nullptr) return;
+    std::time_t now = std::time(nullptr);
+    while (const dirent* entry = readdir(dir)) {
+        const char* found = entry->d_name;
+        long pid = 0;
+        int attempt = 0, end = 0;
+        if (std::strncmp(found, name, length) != 0 ||
+            std::sscanf(found + length, ".new-%ld-%d%n", &pid, &attempt, &end) != 2 ||
+            found[length + end] != '\0' || pid == static_cast<long>(getpid()))
+            continue;
+        struct stat info;
+        if (fstatat(dirfd(dir), found, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode) &&
+            now - info.st_mtime > 60)
+            unlinkat(dirfd(dir), found, 0);
+    }
+    closedir(dir);
+}
+
+// Makes the new file beside `target`, into `temporary` (4096 bytes), or returns -1 with why.
+// O_EXCL with O_NOFOLLOW: a file or link someone planted under the temporary name is never
+// written through; another name is tried instead.
+int make_temporary(const char* target, int new_mode, char* temporary, char* why, int why_size) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        int length = std::snprintf(temporary, 4096, "%s.new-%ld-%d", target,
+                                   static_cast<long>(getpid()), attempt);
+        if (length < 0 || length >= 4096) {
+            fail(why, why_size, "the file's name is too long");
+            return -1;
+        }
+        int fd = open(temporary, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
+                      static_cast<mode_t>(new_mode));
+        if (fd >= 0) return fd;
+        if (errno != EEXIST) {
+            fail_errno(why, why_size, errno);
+            return -1;
+        }
+    }
+    fail(why, why_size, "no free name for a temporary file beside it");
+    return -1;
 }
 
 // The file `path` names once its symbolic links are followed (`path` itself when it is no link),
@@ -95,6 +152,18 @@ bool resolve_links(const char* path, char* target, int target_size, char* why, i
             return false;
         }
     }
+}
+
+// The file `path` names, links followed, into `target` (4096 bytes), with `info` when it is
+// there; or false, with why, when it is nothing replace_file may replace.
+bool replaceable(const char* path, char* target, struct stat& info, bool& there, char* why,
+                 int why_size) {
+    if (!resolve_links(path, target, 4096, why, why_size)) return false;
+    // Only a file is replaced: the rename would put a file in place of a FIFO, a device or a
+    // link to one (for root, of /dev/null or /dev/stdout themselves).
+    there = stat(target, &info) == 0;
+    if (there && !S_ISREG(info.st_mode)) return fail(why, why_size, "it is not a regular file");
+    return true;
 }
 
 } // namespace
@@ -182,7 +251,7 @@ bool program_folder(char* path, int path_size) {
 
 // ---- the game's own files ------------------------------------------------------------------
 
-bool state_folder(char* path, int path_size, char* why, int why_size) {
+bool state_folder(char* path, int path_size, bool make, char* why, int why_size) {
     const char* state = std::getenv("XDG_STATE_HOME");
     const char* home = std::getenv("HOME");
     int length;
@@ -196,23 +265,36 @@ bool state_folder(char* path, int path_size, char* why, int why_size) {
         return fail(why, why_size, "neither XDG_STATE_HOME nor HOME names a folder");
     if (length < 0 || length >= path_size)
         return fail(why, why_size, "the folder's name is too long");
-    return make_folders(path, why, why_size);
+    return !make || make_folders(path, why, why_size);
 }
 
-int lock_file(const char* path, char* why, int why_size) {
+int lock_file(const char* path, int wait_ms, char* why, int why_size) {
     int fd = open(path, O_RDWR | O_CREAT | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0600);
     if (fd < 0) {
         fail_errno(why, why_size, errno);
         return -1;
     }
-    int locked;
-    while ((locked = flock(fd, LOCK_EX)) != 0 && errno == EINTR) {}
-    if (locked != 0) {
-        fail_errno(why, why_size, errno);
-        close(fd);
-        return -1;
+    // Tried again every 20 ms rather than waited for, so that the wait can end.
+    timespec start{}, now{};
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    for (;;) {
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0) return fd;
+        int error = errno;
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        long waited_ms =
+            (now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1000000;
+        if (error != EWOULDBLOCK && error != EINTR) {
+            fail_errno(why, why_size, error);
+            close(fd);
+            return -1;
+        }
+        if (quit_pending() || waited_ms >= wait_ms) {
+            close(fd);
+            return lock_busy;
+        }
+        timespec nap{0, 20 * 1000000L};
+        nanosleep(&nap, nullptr);
     }
-    return fd;
 }
 
 void unlock_file(int handle) {
@@ -221,27 +303,13 @@ void unlock_file(int handle) {
 
 bool replace_file(const char* path, const char* bytes, long size, int new_mode, char* why,
                   int why_size) {
-    char target[4096];
-    if (!resolve_links(path, target, sizeof target, why, why_size)) return false;
-    // Only a file is replaced: the rename would put a file in place of a FIFO, a device or a
-    // link to one (for root, of /dev/null or /dev/stdout themselves).
+    char target[4096], temporary[4096];
     struct stat info;
-    bool there = stat(target, &info) == 0;
-    if (there && !S_ISREG(info.st_mode)) return fail(why, why_size, "it is not a regular file");
-    // O_EXCL with O_NOFOLLOW: a file or link someone planted under the temporary name is never
-    // written through; another name is tried instead.
-    char temporary[4096];
-    int fd = -1;
-    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        int length = std::snprintf(temporary, sizeof temporary, "%s.new-%ld-%d", target,
-                                   static_cast<long>(getpid()), attempt);
-        if (length < 0 || length >= static_cast<int>(sizeof temporary))
-            return fail(why, why_size, "the file's name is too long");
-        fd = open(temporary, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
-                  static_cast<mode_t>(new_mode));
-        if (fd < 0 && errno != EEXIST) return fail_errno(why, why_size, errno);
-    }
-    if (fd < 0) return fail(why, why_size, "no free name for a temporary file beside it");
+    bool there = false;
+    if (!replaceable(path, target, info, there, why, why_size)) return false;
+    remove_stale_temporaries(target);
+    int fd = make_temporary(target, new_mode, temporary, why, why_size);
+    if (fd < 0) return false;
 
     bool written = (!there || fchmod(fd, info.st_mode & 0777) == 0) && write_all(fd, bytes, size) &&
                    fsync(fd) == 0;
@@ -259,5 +327,17 @@ bool replace_file(const char* path, const char* bytes, long size, int new_mode, 
         return fail_errno(why, why_size, error);
     }
     flush_folder_of(target);
+    return true;
+}
+
+bool can_replace_file(const char* path, char* why, int why_size) {
+    char target[4096], temporary[4096];
+    struct stat info;
+    bool there = false;
+    if (!replaceable(path, target, info, there, why, why_size)) return false;
+    int fd = make_temporary(target, 0600, temporary, why, why_size);
+    if (fd < 0) return false;
+    close(fd);
+    unlink(temporary);
     return true;
 }

@@ -27,5 +27,7 @@ void act_on_signals();
 void quit_if_signalled();
 // The keyboard is gone: quit as on a hang-up, unless another quit came first.
 void hang_up();
+// Once the terminal is given back: Ctrl-Z does what it does for any program again.
+void let_stops_through();
 
 } // namespace unix_tty

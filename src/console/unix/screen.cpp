@@ -171,6 +171,7 @@ void console_close() {
     curs_set(1);
     endwin();
     std::fflush(stdout);
+    let_stops_through();
 }
 
 bool console_close_restores_screen() {

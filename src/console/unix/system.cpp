@@ -39,6 +39,8 @@ struct Signals {
     char leave_sequence[64]{};
     int leave_length = 0;
     void (*last_words)(int) = nullptr; // the game's, for a quit
+    bool stop_caught = false;
+    struct sigaction found_stop {}; // what SIGTSTP did before the game took it
 } signals;
 
 std::int64_t monotonic_ms() {
@@ -152,6 +154,28 @@ void call_before_quitting(void (*last_words)(int)) {
     signals.last_words = last_words;
 }
 
+bool quit_pending() {
+    return signals.quit != 0;
+}
+
+// Output still buffered would die with the process.
+void quit_if_pending() {
+    if (signals.quit == 0) return;
+    std::fflush(stdout);
+    std::fflush(stderr);
+    quit_if_signalled();
+}
+
+// With the terminal the shell's again, Ctrl-Z stops the game at once as it stops any program,
+// also one that came while the terminal was being given back; a quit comes first.
+void unix_tty::let_stops_through() {
+    if (signals.stop_caught) sigaction(SIGTSTP, &signals.found_stop, nullptr);
+    signals.stop_caught = false;
+    if (signals.stop_asked == 0 || signals.quit != 0) return;
+    signals.stop_asked = 0;
+    std::raise(SIGTSTP);
+}
+
 // A terminal window outlives the game.
 void console_farewell() {}
 
@@ -170,7 +194,8 @@ void unix_tty::catch_signals() {
     for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP}) {
         if (sigaction(sig, nullptr, &found) == 0 && found.sa_handler == SIG_IGN) continue;
         action.sa_handler = sig == SIGTSTP ? on_stop_signal : on_quit_signal;
-        sigaction(sig, &action, nullptr);
+        sigaction(sig, &action, sig == SIGTSTP ? &signals.found_stop : nullptr);
+        if (sig == SIGTSTP) signals.stop_caught = true;
     }
 }
 

@@ -1,14 +1,19 @@
 // The file services on Windows: Win32 calls only.
 //
-// Names go to the "A" functions as they came: they read them in the ANSI code page, as the C
-// library's own fopen does, so any name fopen opens opens here too.
+// Every name goes to the "W" functions. A name the game was given (the command line) is read
+// in the ANSI code page, as the C library's own fopen reads it, so any name fopen opens opens
+// here too; the state folder, which the ANSI code page may not spell, is named "\\?\" and then
+// in UTF-8 (see state_folder), and so are the files in it.
 #include "console/platform.h"
 
 #include <windows.h>
 
 #include <cstdint>
+#include <cstring>
+#include <cwchar>
 #include <fcntl.h>
 #include <io.h>
+#include <string>
 
 namespace {
 
@@ -45,6 +50,87 @@ bool fail_last_error(char* why, int why_size) {
 // Lock files by handle number; a player holds one or two at a time.
 HANDLE locks[16];
 
+const char verbatim[] = "\\\\?\\";
+
+std::wstring wide(const char* name) {
+    UINT page = std::strncmp(name, verbatim, 4) == 0 ? CP_UTF8 : CP_ACP;
+    int length = MultiByteToWideChar(page, 0, name, -1, nullptr, 0);
+    std::wstring text(length > 0 ? length : 1, L'\0');
+    MultiByteToWideChar(page, 0, name, -1, text.data(), length);
+    text.resize(text.size() - 1);
+    return text;
+}
+
+// A replacement cut short (a crash, the process ended) leaves its new file, "NAME.new-PID-N",
+// beside the file forever. Another process's that has not been written for a minute is no
+// longer being written: it goes. Any other file is left alone.
+void remove_stale_temporaries(const std::wstring& target) {
+    std::size_t slash = target.find_last_of(L"\\/");
+    std::wstring folder = slash == std::wstring::npos ? L"" : target.substr(0, slash + 1);
+    std::wstring name = target.substr(folder.size()) + L".new-";
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((target + L".new-*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    FILETIME now_time;
+    GetSystemTimeAsFileTime(&now_time);
+    ULARGE_INTEGER now{{now_time.dwLowDateTime, now_time.dwHighDateTime}};
+    do {
+        unsigned long pid = 0;
+        int attempt = 0, end = 0;
+        ULARGE_INTEGER written{
+            {found.ftLastWriteTime.dwLowDateTime, found.ftLastWriteTime.dwHighDateTime}};
+        if (std::wcsncmp(found.cFileName, name.c_str(), name.size()) != 0 ||
+            std::swscanf(found.cFileName + name.size(), L"%lu-%d%n", &pid, &attempt, &end) != 2 ||
+            found.cFileName[name.size() + end] != L'\0' || pid == GetCurrentProcessId() ||
+            (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+            now.QuadPart - written.QuadPart < 60ULL * 10000000ULL) // in 100 ns
+            continue;
+        DeleteFileW((folder + found.cFileName).c_str());
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+// Makes the new file beside `target`, into `temporary`, or returns INVALID_HANDLE_VALUE with
+// why. CREATE_NEW: a file or link someone planted under the temporary name is never written
+// through; another name is tried instead.
+HANDLE make_temporary(const std::wstring& target, std::wstring& temporary, char* why,
+                      int why_size) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary = target + L".new-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                    std::to_wstring(attempt);
+        HANDLE handle = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle != INVALID_HANDLE_VALUE) return handle;
+        DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+            fail_last_error(why, why_size);
+            return INVALID_HANDLE_VALUE;
+        }
+    }
+    fail(why, why_size, "no free name for a temporary file beside it");
+    return INVALID_HANDLE_VALUE;
+}
+
+// Only a file is replaced: the move would fail on a folder.
+bool replaceable(const std::wstring& target, char* why, int why_size) {
+    DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return true;
+    return fail(why, why_size, "it is not a regular file");
+}
+
+// The folder, absolute, in the form a name the ANSI code page cannot spell takes.
+bool verbatim_name(const std::wstring& folder, char* path, int path_size) {
+    wchar_t full[32768];
+    DWORD length = GetFullPathNameW(folder.c_str(), 32768, full, nullptr);
+    if (length == 0 || length >= 32768) return false;
+    std::wstring name = full;
+    if (name.compare(0, 4, L"\\\\?\\") != 0)
+        name =
+            name.compare(0, 2, L"\\\\") == 0 ? L"\\\\?\\UNC\\" + name.substr(2) : L"\\\\?\\" + name;
+    return WideCharToMultiByte(CP_UTF8, 0, name.c_str(), -1, path, path_size, nullptr, nullptr) > 0;
+}
+
 } // namespace
 
 // ---- opening what the player names ---------------------------------------------------------
@@ -53,8 +139,9 @@ std::FILE* open_regular_file(const char* name, long limit, char* why, int why_si
     // Backup semantics open a folder too, so that it is refused as one rather than with
     // "access denied". What was opened is then judged, so that nothing can be swapped in
     // between the look and the open.
-    HANDLE handle = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE handle =
+        CreateFileW(wide(name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         fail_last_error(why, why_size);
         return nullptr;
@@ -94,11 +181,11 @@ std::FILE* open_regular_file(const char* name, long limit, char* why, int why_si
 }
 
 bool path_exists(const char* name) {
-    return GetFileAttributesA(name) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(wide(name).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool is_folder(const char* name) {
-    DWORD attributes = GetFileAttributesA(name);
+    DWORD attributes = GetFileAttributesW(wide(name).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -127,39 +214,52 @@ bool program_folder(char* path, int path_size) {
 
 // ---- the game's own files ------------------------------------------------------------------
 
-bool state_folder(char* path, int path_size, char* why, int why_size) {
-    char base[MAX_PATH];
-    DWORD length = GetEnvironmentVariableA("LOCALAPPDATA", base, sizeof base);
-    if (length == 0 || length >= sizeof base) return fail(why, why_size, "LOCALAPPDATA is not set");
-    int written = std::snprintf(path, path_size, "%s\\dotmaze", base);
-    if (written < 0 || written >= path_size)
+bool state_folder(char* path, int path_size, bool make, char* why, int why_size) {
+    wchar_t base[32768];
+    DWORD length = GetEnvironmentVariableW(L"LOCALAPPDATA", base, 32768);
+    if (length == 0 || length >= 32768) return fail(why, why_size, "LOCALAPPDATA is not set");
+    std::wstring folder = std::wstring(base) + L"\\dotmaze";
+    // In the ANSI code page where it spells the name exactly, as every other name here is.
+    BOOL lossy = FALSE;
+    int written = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, folder.c_str(), -1, path,
+                                      path_size, nullptr, &lossy);
+    if ((written == 0 || lossy) && !verbatim_name(folder, path, path_size))
         return fail(why, why_size, "the folder's name is too long");
+    if (!make) return true;
     // The folder inherits the user's own rights from the one it is made in.
-    if (!CreateDirectoryA(path, nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+    if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
         return fail_last_error(why, why_size);
     if (!is_folder(path)) return fail(why, why_size, "it is not a directory");
     return true;
 }
 
-int lock_file(const char* path, char* why, int why_size) {
+int lock_file(const char* path, int wait_ms, char* why, int why_size) {
     int slot = 0;
     while (slot < 16 && locks[slot] != nullptr) ++slot;
     if (slot == 16) {
         fail(why, why_size, "too many locks held");
         return -1;
     }
-    HANDLE handle = CreateFileA(path, GENERIC_READ | GENERIC_WRITE,
+    HANDLE handle = CreateFileW(wide(path).c_str(), GENERIC_READ | GENERIC_WRITE,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         fail_last_error(why, why_size);
         return -1;
     }
+    // Tried again every 20 ms rather than waited for, so that the wait can end.
+    ULONGLONG start = GetTickCount64();
     OVERLAPPED whole{};
-    if (!LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole)) {
-        fail_last_error(why, why_size);
-        CloseHandle(handle);
-        return -1;
+    while (!LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD,
+                       MAXDWORD, &whole)) {
+        bool busy = GetLastError() == ERROR_LOCK_VIOLATION || GetLastError() == ERROR_IO_PENDING;
+        if (!busy) fail_last_error(why, why_size);
+        if (!busy || quit_pending() ||
+            GetTickCount64() - start >= static_cast<ULONGLONG>(wait_ms)) {
+            CloseHandle(handle);
+            return busy ? lock_busy : -1;
+        }
+        Sleep(20);
     }
     locks[slot] = handle;
     return slot;
@@ -176,24 +276,11 @@ void unlock_file(int handle) {
 // Windows has no permission bits to keep, and a game's files are not reached through links
 // there: `new_mode` is for Unix.
 bool replace_file(const char* path, const char* bytes, long size, int, char* why, int why_size) {
-    // CREATE_NEW: a file or link someone planted under the temporary name is never written
-    // through; another name is tried instead.
-    char temporary[MAX_PATH + 32];
-    HANDLE handle = INVALID_HANDLE_VALUE;
-    for (int attempt = 0; handle == INVALID_HANDLE_VALUE && attempt < 100; ++attempt) {
-        int length = std::snprintf(temporary, sizeof temporary, "%s.new-%lu-%d", path,
-                                   GetCurrentProcessId(), attempt);
-        if (length < 0 || length >= static_cast<int>(sizeof temporary))
-            return fail(why, why_size, "the file's name is too long");
-        handle = CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-        DWORD error = GetLastError();
-        if (handle == INVALID_HANDLE_VALUE && error != ERROR_FILE_EXISTS &&
-            error != ERROR_ALREADY_EXISTS)
-            return fail_last_error(why, why_size);
-    }
-    if (handle == INVALID_HANDLE_VALUE)
-        return fail(why, why_size, "no free name for a temporary file beside it");
+    std::wstring target = wide(path), temporary;
+    if (!replaceable(target, why, why_size)) return false;
+    remove_stale_temporaries(target);
+    HANDLE handle = make_temporary(target, temporary, why, why_size);
+    if (handle == INVALID_HANDLE_VALUE) return false;
 
     bool written = true;
     while (written && size > 0) {
@@ -206,9 +293,19 @@ bool replace_file(const char* path, const char* bytes, long size, int, char* why
     written = written && FlushFileBuffers(handle);
     if (!written) fail_last_error(why, why_size);
     if (!CloseHandle(handle) && written) written = fail_last_error(why, why_size);
-    if (written &&
-        !MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (written && !MoveFileExW(temporary.c_str(), target.c_str(),
+                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         written = fail_last_error(why, why_size);
-    if (!written) DeleteFileA(temporary);
+    if (!written) DeleteFileW(temporary.c_str());
     return written;
+}
+
+bool can_replace_file(const char* path, char* why, int why_size) {
+    std::wstring target = wide(path), temporary;
+    if (!replaceable(target, why, why_size)) return false;
+    HANDLE handle = make_temporary(target, temporary, why, why_size);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(handle);
+    DeleteFileW(temporary.c_str());
+    return true;
 }

@@ -127,6 +127,7 @@ bool take_next_key() {
 } // namespace
 
 bool raw_key_waiting() {
+    act_on_control_events();
     if (console_in == INVALID_HANDLE_VALUE) return false;
     return take_queued_escape() || have_code() || take_next_key();
 }

@@ -20,8 +20,11 @@ bool is_modifier_or_lock(WORD key);
 
 // ---- system.cpp ----------------------------------------------------------------------------
 
-// Has Ctrl-C, Ctrl-Break and the window's closing give the console back before the process
-// ends; once, when the console is first taken.
+// Has Ctrl-C, Ctrl-Break and the window's closing end the game as a quit signal does on Unix:
+// the console given back, the game's last words said, the process ended; when the console is
+// taken.
 void catch_control_events();
+// Acts on a control event that came since the last call: ends the process.
+void act_on_control_events();
 
 } // namespace win_console
