@@ -1,5 +1,6 @@
 // The best games: how games rank, what the file keeps, and that no game is lost on the way.
 #include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <thread>
@@ -149,17 +150,87 @@ TEST(BestGames, TwelveGamesEndingAtOnceAreAllKept) {
 
 TEST(BestGames, AScoresFileThatCannotBeWrittenCostsOnlyTheRecord) {
     const std::string big(max_scores_bytes + 1, '#');
-    enum { folder_in_its_place, too_large, no_state_folder };
-    for (int spoil : {folder_in_its_place, too_large, no_state_folder}) {
+    enum Spoil { folder_in_its_place, too_large, no_state_folder, no_temporary_name, busy };
+    struct Row {
+        Spoil spoil;
+        std::string why;
+    } rows[] = {{folder_in_its_place, "it is a directory"},
+                {too_large, "more than the limit of 1048576"},
+                {no_state_folder, "no folder for the scores"},
+                {no_temporary_name, "no free name for a temporary file beside it"},
+                {busy, "the scores file is busy"}};
+    for (const Row& row : rows) {
         auto home = fresh_state_home();
         auto file = home / "dotmaze" / scores_name;
-        if (spoil == folder_in_its_place) std::filesystem::create_directories(file);
-        if (spoil == too_large) std::filesystem::create_directories(home / "dotmaze");
-        if (spoil == too_large) std::ofstream(file) << big;
-        if (spoil == no_state_folder) std::filesystem::remove(home), std::ofstream(home) << "";
+        std::filesystem::create_directories(row.spoil == folder_in_its_place ? file
+                                                                             : home / "dotmaze");
+        if (row.spoil == too_large) std::ofstream(file) << big;
+        if (row.spoil == no_state_folder)
+            std::filesystem::remove_all(home), std::ofstream(home) << "";
+        if (row.spoil == no_temporary_name) take_temporary_names(file);
+        char why[256];
+        int held =
+            row.spoil == busy
+                ? lock_file((home / "dotmaze" / "scores.lock").string().c_str(), 0, why, sizeof why)
+                : -1;
+        fake::console.quit_pending = row.spoil == busy; // so no waiting for the lock
+        auto start = std::chrono::steady_clock::now();
         std::string line = remember_game(won(1000, 3));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << row.why;
         EXPECT_EQ(line.rfind("mapa.txt: won in 0:01.0, 3 lives left: not saved: ", 0), 0u) << line;
-        if (spoil == too_large) { EXPECT_EQ(std::filesystem::file_size(file), big.size()); }
+        EXPECT_NE(line.find(row.why), std::string::npos) << line;
+        if (row.spoil == too_large) { EXPECT_EQ(std::filesystem::file_size(file), big.size()); }
+        unlock_file(held);
+        fake::console.quit_pending = false;
+    }
+}
+
+// What a save cut short (a crash, a SIGKILL) left beside the file: another process's new file,
+// a minute old, goes with the next save; anything else stays.
+TEST(BestGames, ASaveRemovesTheNewFileOfASaveCutShort) {
+    auto folder = fresh_state_home() / "dotmaze";
+    std::filesystem::create_directories(folder);
+    const std::string before = std::string(scores_name) + ".new-";
+    const struct {
+        std::string name;
+        bool old, kept;
+    } rows[] = {{before + "1-0", true, false},
+                {before + "1-1", false, true}, // perhaps still being written
+                {before + std::to_string(process_id()) + "-7", true, true},
+                {before + "1-0.txt", true, true}};
+    for (const auto& row : rows) {
+        std::ofstream(folder / row.name) << "1 won";
+        if (row.old)
+            std::filesystem::last_write_time(folder / row.name,
+                                             std::filesystem::file_time_type::clock::now() -
+                                                 std::chrono::minutes(2));
+    }
+    remember_game(won(1000, 3));
+    for (const auto& row : rows)
+        EXPECT_EQ(std::filesystem::exists(folder / row.name), row.kept) << row.name;
+}
+
+// dotmaze --scores: status 1 when the file cannot be read; no file, no games; nothing made.
+TEST(BestGames, TheBestGamesAreListedWithoutMakingAnything) {
+    const struct {
+        bool folder, file, file_a_folder;
+        int status;
+        std::string out, err;
+    } rows[] = {{false, false, false, 0, "No games recorded yet.\n", ""},
+                {true, true, false, 0, "mapa.txt\n", ""},
+                {true, false, true, 1, "", "dotmaze: cannot show the best games: cannot read "}};
+    for (const auto& row : rows) {
+        auto folder = fresh_state_home() / "dotmaze";
+        if (row.folder)
+            std::filesystem::create_directories(folder / (row.file_a_folder ? scores_name : ""));
+        if (row.file) remember_game(won(1000, 3)), std::filesystem::remove(folder / "scores.lock");
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(show_best_games({}), row.status);
+        EXPECT_EQ(testing::internal::GetCapturedStdout().substr(0, row.out.size()), row.out);
+        EXPECT_EQ(testing::internal::GetCapturedStderr().substr(0, row.err.size()), row.err);
+        EXPECT_EQ(std::filesystem::exists(folder), row.folder);
+        EXPECT_FALSE(std::filesystem::exists(folder / "scores.lock"));
     }
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 #include <stdexcept>
+#include <utility>
 
 #include "console/platform.h"
 
@@ -133,6 +134,8 @@ void raw_sleep_ms(int ms) {
     console.sleeps.push_back(ms);
     console.events.push_back("sleep " + std::to_string(ms));
     console.now_ms += ms;
+    if (console.now_ms >= console.meanwhile_at_ms && console.meanwhile)
+        std::exchange(console.meanwhile, nullptr)();
     if (console.now_ms > console.deadline_ms) throw fake::TimeUp{};
 }
 

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,9 @@ struct Console {
     bool quit_pending = false;         // what quit_pending says
     // From this time on the key tests throw std::bad_alloc, as memory running out would.
     std::int64_t out_of_memory_at_ms = INT64_MAX;
+    // What happens to the machine meanwhile: run once by the first sleep past its time.
+    std::int64_t meanwhile_at_ms = INT64_MAX;
+    std::function<void()> meanwhile;
     int bells = 0;
     int clears = 0;
     std::vector<Frame> frames; // every draw, in order (the last cell is never sent)

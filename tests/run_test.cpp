@@ -264,6 +264,37 @@ TEST_F(Run, ARecordingNeverReplacesWhatIsNotAReplay) {
     EXPECT_FALSE(fake::console.opened);
 }
 
+// The replay cannot be written at the end (every name for its new file taken meanwhile), or
+// memory runs out mid-game: status 1 and the reason, the terminal given back, the file there
+// before kept, and no empty placeholder left where there was none.
+TEST_F(Run, AReplayThatCannotBeWrittenIsStatusOneAndLeavesTheFileAsItWas) {
+    const std::string old = "dotmaze replay 1, game 0.9\n";
+    const struct {
+        bool there, out_of_memory;
+        std::string why;
+    } rows[] = {{false, false, "no free name for a temporary file beside it"},
+                {true, false, "no free name for a temporary file beside it"},
+                {false, true, "dotmaze: out of memory"},
+                {true, true, "dotmaze: out of memory"}};
+    for (const auto& row : rows) {
+        fake::reset();
+        script_caught_then_escape();
+        auto file = new_temp_dir("replay-") / "game.replay";
+        if (row.there) std::ofstream(file, std::ios::binary) << old;
+        if (row.out_of_memory) fake::console.out_of_memory_at_ms = 3000;
+        fake::console.meanwhile_at_ms = 3000;
+        if (!row.out_of_memory) fake::console.meanwhile = [&] { take_temporary_names(file); };
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(record_game(game, file.string().c_str(), {}), 1);
+        std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_NE(err.find(row.why), std::string::npos) << err;
+        EXPECT_TRUE(fake::console.closed);
+        EXPECT_EQ(std::filesystem::exists(file), row.there);
+        if (row.there) { EXPECT_EQ(text_of(file.string()), old); }
+        std::filesystem::remove_all(file.parent_path());
+    }
+}
+
 // Each row edits the committed replay; the refusal must name the place.
 TEST_F(Run, ABrokenOrEditedReplayIsRefusedNamingTheFrame) {
     const std::string good = text_of(committed);

@@ -1,8 +1,14 @@
 #include "test_support.h"
 
 #include <cstdlib>
+#include <fstream>
 #include <random>
 #include <stdexcept>
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "game/loop.h"
 #include "game/startup.h"
@@ -61,6 +67,20 @@ std::filesystem::path fresh_state_home() {
 
 // Before any test: the games that end are recorded, never in the real home.
 static const std::filesystem::path first_state_home = fresh_state_home();
+
+long process_id() {
+#ifdef _WIN32
+    return _getpid();
+#else
+    return getpid();
+#endif
+}
+
+void take_temporary_names(const std::filesystem::path& file) {
+    for (int attempt = 0; attempt < 100; ++attempt)
+        std::ofstream(file.string() + ".new-" + std::to_string(process_id()) + "-" +
+                      std::to_string(attempt));
+}
 
 std::FILE* file_with(const std::string& bytes) {
     std::FILE* file = std::tmpfile();

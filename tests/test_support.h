@@ -25,6 +25,11 @@ void use_state_home(const std::filesystem::path& dir);
 // the real home's.
 std::filesystem::path fresh_state_home();
 
+// This process's id, as the names of replace_file's new files hold it.
+long process_id();
+// Every name replace_file could give its new file beside `file` taken, so that it must fail.
+void take_temporary_names(const std::filesystem::path& file);
+
 // A read-only stream holding exactly `bytes`, as the map reader gets it.
 std::FILE* file_with(const std::string& bytes);
 
