@@ -17,7 +17,8 @@ map_set 20 20 . # out of reach: the game must not be won
 map_set 25 25 .
 map_write
 
-# The job shell: starts the game (its pid in game.pid, its stderr in err); each time the job
+# The job shell: starts the game (its pid in game.pid, its stderr in err; with the arguments in
+# "args", when there are any); each time the job
 # stops, records the line settings as they are while it is stopped in stopped.N, then waits
 # for the test to create resume.N before it runs `fg` (or the job commands in resume.N, as a
 # user would type them). Its exit status is the game's. No loop around `fg`: bash leaves the
@@ -25,7 +26,7 @@ map_write
 cat >"$WORK/jobs.sh" <<EOF
 ulimit -c 0 # SIGQUIT would dump core
 set -m
-sh -c 'echo \$\$ > game.pid; exec "\$0"' $(printf '%q' "$GAME") 2>err
+sh -c 'echo \$\$ > game.pid; exec "\$0" "\$@"' $(printf '%q' "$GAME") \$(cat args 2>/dev/null) 2>err
 rc=\$?
 stops=0
 after_stop() {
@@ -121,7 +122,8 @@ check_stopped() {
         [ "$NOW_MS" -ge "$deadline" ] && fail "the game did not stop within 5 s of $how"
         sleep "$POLL_S"
     done
-    [ "$(process_state)" = T ] || fail "the game is not stopped after $how: '$(process_state)'"
+    # (t: stopped under strace)
+    [[ $(process_state) == [Tt] ]] || fail "the game is not stopped after $how: '$(process_state)'"
     cmp -s "$WORK/before" "$WORK/stopped.$n" ||
         fail "line settings while stopped by $how: '$(<"$WORK/stopped.$n")'," \
             "before the game: '$(<"$WORK/before")'"
@@ -231,6 +233,22 @@ for how in "kill -TERM %1" "kill -HUP %1" "bg; sleep 1; kill %1"; do
     assert_game_screen_gone "after $how"
     pass "$how ends the stopped game, terminal as before"
 done
+
+# Ctrl-Z once the terminal is given back, while the game writes its replay (strace sends it as
+# the new file is renamed into place): the game stops as any program would, and after `fg`
+# finishes the replay. (LeakSanitizer cannot work under strace.)
+echo "--record game.replay" >"$WORK/args"
+ASAN_OPTIONS=${ASAN_OPTIONS:-}:detect_leaks=0 start_job
+strace -qq -p "$GAME_PID" -o /dev/null -e trace=rename -e inject=rename:signal=TSTP &
+wait_until 5 "strace attached" grep -q 'TracerPid:[[:space:]]*[1-9]' "/proc/$GAME_PID/status"
+send_keys Escape
+check_stopped 1 "Ctrl-Z during the replay's last write"
+: >"$WORK/resume.1"
+wait_for_exit 5
+assert_status 0
+[ "$(tail -n 1 "$WORK/game.replay")" = "end escape" ] || fail "the replay was not finished"
+rm "$WORK/args"
+pass "Ctrl-Z after the terminal is given back stops the game; fg finishes its replay"
 
 # ---- flow control --------------------------------------------------------------------------
 
