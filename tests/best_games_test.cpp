@@ -277,3 +277,18 @@ TEST(BestGames, AFullFileDropsTheOldestGamesNotAmongTheirMapsTenBest) {
     EXPECT_NE(remember_game(lost(1)).find(": not saved: "), std::string::npos);
     EXPECT_EQ(std::filesystem::file_size(home / "dotmaze" / scores_name), full.size());
 }
+#ifdef _WIN32
+// A profile folder that the ANSI code page cannot spell keeps the games all the same.
+TEST(BestGames, AStateFolderOutsideTheAnsiCodePageKeepsTheGames) {
+    auto home = fresh_state_home() / L"\u03a9\u65e5";
+    std::filesystem::create_directories(home);
+    _wputenv_s(L"LOCALAPPDATA", home.wstring().c_str());
+    EXPECT_EQ(remember_game(won(1000, 3)), "mapa.txt: won in 0:01.0, 3 lives left: 1st of 1");
+    EXPECT_TRUE(std::filesystem::exists(home / "dotmaze" / scores_name));
+    ScoresFile file;
+    std::string why;
+    EXPECT_TRUE(load_scores(file, why)) << why;
+    EXPECT_EQ(file.lines.size(), 1u);
+    fresh_state_home();
+}
+#endif

@@ -398,6 +398,30 @@ void ctrl_c_gives_back() {
     expect_console_given_back();
 }
 
+// Ctrl-C during --record: the game's own thread writes the replay whole and ends the process
+// as Windows would, and the replay plays to where the game was ended.
+void ctrl_c_keeps_the_replay() {
+    write_map("plain.txt", {{2, 1}, {3, 1}});
+    DeleteFileA("ctrl-c.replay");
+    Running game;
+    start(game, "--record ctrl-c.replay plain.txt");
+    wait_for_board();
+    type_letters("M");
+    check(wait_until(5000, [] { return score_reads("001/002"); }), "the dot was not eaten");
+    check(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0) != 0, "GenerateConsoleCtrlEvent failed");
+    expect_exit(game, 0xC000013A);
+    expect_console_given_back();
+    WIN32_FIND_DATAA found;
+    check(FindFirstFileA("ctrl-c.replay.new-*", &found) == INVALID_HANDLE_VALUE,
+          std::string("left behind: ") + found.cFileName);
+    fresh_console();
+    Running replay;
+    start(replay, "--replay ctrl-c.replay --speed 16");
+    expect_exit(replay, 0, 20000);
+    check(screen_contains("The recorded game was ended here by signal 2."),
+          "the replay does not end at the Ctrl-C: '" + row_text(1) + "'");
+}
+
 // A window too small for the game, in a console that has room for more, is made larger for
 // the game and put back after it; the text the game left by the cursor is still in the
 // buffer.
@@ -558,6 +582,7 @@ const Scenario scenarios[] = {
     {"missing_map", missing_map},
     {"escape_gives_back", escape_gives_back},
     {"ctrl_c_gives_back", ctrl_c_gives_back},
+    {"ctrl_c_keeps_the_replay", ctrl_c_keeps_the_replay},
     {"grows_and_shrinks_back", grows_and_shrinks_back},
     {"escape_jumps_the_queue", escape_jumps_the_queue},
     {"refused_when_too_small", refused_when_too_small},

@@ -100,7 +100,8 @@ run_driver() {
 
 # Scenarios that need room: a 100 x 50 pane.
 run_driver 100 50 first_frame moves_and_eating win_once missing_map escape_gives_back \
-    ctrl_c_gives_back grows_and_shrinks_back escape_jumps_the_queue editor_saves
+    ctrl_c_gives_back ctrl_c_keeps_the_replay grows_and_shrinks_back escape_jumps_the_queue \
+    editor_saves
 # A pane of 30 rows: the console cannot be made tall enough.
 run_driver 100 30 refused_when_too_small
 # The driver leaves the game alone on the console, as if started from Explorer.
