@@ -124,7 +124,8 @@ void quit_if_pending();
 
 // ---- files ---------------------------------------------------------------------------------
 //
-// Names are as the command line or the environment gave them, in the system's own code page.
+// Names are as the command line or the environment gave them, in the system's own code page,
+// or as state_folder gives them.
 // Each failure writes a reason a player can read into `why` (at most `why_size` bytes).
 
 // Opens `name` for reading in binary mode, refusing what is not a regular file (a directory,
