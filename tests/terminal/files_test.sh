@@ -53,6 +53,8 @@ rows=(
     "absent   full   escape 1       absent No space left on device"
     "replay   full   escape 1       old No space left on device"
     "link     full   escape 1       old No space left on device"
+    "absent   full   signal 143     absent No space left on device"
+    "replay   full   signal 143     old No space left on device"
 )
 for row in "${rows[@]}"; do
     read -r kind folder ending status after words <<<"$row"
@@ -75,7 +77,9 @@ for row in "${rows[@]}"; do
         STATUS=$?
     else
         play --record "$folder/game.replay" mapa.txt
-        [ "$ending" = signal ] && trace -e trace=rename -e inject=rename:signal=TERM
+        # As the new file goes into place, or is removed after a failed write.
+        call=$([ "$folder" = full ] && echo unlink || echo rename)
+        [ "$ending" = signal ] && trace -e trace="$call" -e inject="$call":signal=TERM
         send_keys Escape
         wait_for_exit 10
         wait
