@@ -63,11 +63,11 @@ bool add_to_file(const std::string& path, const GameRecord& record, Place& place
     place = add_record(file, record);
     place.dropped = make_room(file);
     text = format_scores(file);
-    char reason[512];
     if (text.size() > static_cast<std::size_t>(max_scores_bytes)) {
         why = path + " would grow past 1 MiB";
         return false;
     }
+    char reason[512];
     if (!replace_file(path.c_str(), text.data(), static_cast<long>(text.size()), 0600, reason,
                       sizeof reason)) {
         why = "cannot write " + path + ": " + reason;
