@@ -26,5 +26,8 @@ bool is_modifier_or_lock(WORD key);
 void catch_control_events();
 // Acts on a control event that came since the last call: ends the process.
 void act_on_control_events();
+// Set when a control event asks the game to end: a wait (a sleep, for a key) waits on it too,
+// then calls act_on_control_events.
+extern HANDLE quit_wakes;
 
 } // namespace win_console

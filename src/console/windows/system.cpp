@@ -12,6 +12,8 @@
 
 using namespace win_console;
 
+HANDLE win_console::quit_wakes = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+
 namespace {
 
 const ULONGLONG ticks_at_start = GetTickCount64();
@@ -21,7 +23,6 @@ const ULONGLONG ticks_at_start = GetTickCount64();
 // thread acts on it at its next sleep or key test (within a frame), or once its last files are
 // written, as the Unix terminal acts on a quit signal, and ends the process.
 std::atomic<int> quit_asked{0}; // the event as a signal's number, or 0
-HANDLE quit_wakes = CreateEventW(nullptr, TRUE, FALSE, nullptr); // cuts a sleep short
 // From the console taken to the last files written: the game's thread will come to act.
 std::atomic<bool> game_will_act{false};
 void (*last_words)(int) = nullptr;
