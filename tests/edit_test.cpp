@@ -42,9 +42,15 @@ const EditCase edit_cases[] = {
 std::string cells_changed(const Editor& e) {
     std::string out, fresh = save_text(e.saved), now = save_text(e.cells);
     for (std::size_t i = 0; i < now.size(); ++i)
-        if (now[i] != fresh[i])
-            out += (out.empty() ? "" : " ") + std::to_string(i % 33) + "," +
-                   std::to_string(i / 33) + "=" + now[i];
+        if (now[i] != fresh[i]) {
+            // += rather than +, which GCC 12 wrongly warns about when optimising.
+            if (!out.empty()) out += ' ';
+            out += std::to_string(i % 33);
+            out += ',';
+            out += std::to_string(i / 33);
+            out += '=';
+            out += now[i];
+        }
     return out;
 }
 

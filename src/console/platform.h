@@ -112,7 +112,8 @@ bool wait_for_key(int ms);
 
 // Names a function for the seam to call when a quit signal (SIGINT, SIGTERM, SIGHUP, or the
 // terminal gone) ends the game: in normal context, with the signal's number, after the
-// terminal is given back and before the process dies of the signal. nullptr for none.
+// terminal is given back and before the process dies of the signal. Further quit signals
+// wait until it returns, so that what it writes is written whole. nullptr for none.
 void call_before_quitting(void (*last_words)(int sig));
 // True when a quit signal has come that the game has yet to act on: a wait for something slow,
 // such as a lock, gives up at once.

@@ -5,7 +5,6 @@
 
 #include <csignal>
 #include <cstdio>
-#include <iterator>
 
 #include "check/check.h"
 #include "console/platform.h"
@@ -39,36 +38,9 @@ bool authors_own_quit(int sig) {
     return sig == SIGINT;
 }
 
-// The quit signals held off while the changes are written: a hang-up often comes twice (from
-// the kernel and from the shell), and a second quit signal ends the process at once, which
-// would leave the new file half made beside the map.
-struct QuitsHeldOff {
-    static constexpr int held[] = {
-        SIGINT,
-        SIGTERM,
-#ifdef SIGHUP
-        SIGHUP,
-#endif
-#ifdef SIGQUIT
-        SIGQUIT,
-#endif
-    };
-    void (*before[std::size(held)])(int);
-    QuitsHeldOff() {
-        for (std::size_t i = 0; i < std::size(held); ++i) before[i] = std::signal(held[i], SIG_IGN);
-    }
-    ~QuitsHeldOff() {
-        for (std::size_t i = 0; i < std::size(held); ++i)
-            if (before[i] != SIG_ERR) std::signal(held[i], before[i]);
-    }
-    QuitsHeldOff(const QuitsHeldOff&) = delete;
-    QuitsHeldOff& operator=(const QuitsHeldOff&) = delete;
-};
-
 // Called by the seam in normal context, the terminal given back, before the process dies.
 void keep_changes_on_quit(int sig) {
     if (editing == nullptr || !is_changed(*editing) || authors_own_quit(sig)) return;
-    QuitsHeldOff held_off;
     const Editor& e = *editing;
     std::string rescue = rescue_name(e.name);
     std::string text = save_text(e.cells);
@@ -165,8 +137,10 @@ bool save_map(Editor& e, std::string& why) {
 
 std::string rescue_name(const std::string& name) {
     for (int n = 0; n < 1000; ++n) {
-        std::string rescue = name + ".save";
-        if (n > 0) rescue += "." + std::to_string(n);
+        // Built with += rather than +, which GCC 12 wrongly warns about when optimising.
+        std::string rescue = name;
+        rescue += ".save";
+        if (n > 0) rescue += '.', rescue += std::to_string(n);
         if (!path_exists(rescue.c_str())) return rescue;
     }
     return "";

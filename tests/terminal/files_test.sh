@@ -46,6 +46,7 @@ rows=(
     "absent   rw     signal 143     new"
     "replay   rw     signal 143     new"
     "link     rw     signal 143     new"
+    "replay   rw     twice  143     new"
     "absent   ro     -      1       same Permission denied"
     "replay   ro     -      1       same Permission denied"
     "link     ro     -      1       same Permission denied"
@@ -81,7 +82,10 @@ for row in "${rows[@]}"; do
         # As the new file goes into place, or is removed after a failed write.
         call=$([ "$folder" = full ] && echo unlink || echo rename)
         [ "$ending" = signal ] && trace -e trace="$call" -e inject="$call":signal=TERM
+        # One quit as the new file is flushed, held there, and a second before it is renamed.
+        [ "$ending" = twice ] && trace -e trace=fsync -e inject=fsync:signal=TERM:delay_exit=800000:when=1
         send_keys Escape
+        [ "$ending" = twice ] && sleep 0.4 && kill -TERM "$GAME_PID"
         wait_for_exit 10
         wait
     fi

@@ -3,11 +3,13 @@
 
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <initializer_list>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -301,6 +303,20 @@ void unlock_file(int handle) {
     if (handle >= 0) close(handle); // the lock goes with the last descriptor
 }
 
+namespace {
+
+// Quit signals that come while a file is written wait until it is in place or gone: a second
+// one ends the process at once, which would leave the new file half made beside the old one.
+sigset_t hold_quits() {
+    sigset_t quits, before;
+    sigemptyset(&quits);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&quits, sig);
+    sigprocmask(SIG_BLOCK, &quits, &before);
+    return before;
+}
+
+} // namespace
+
 bool replace_file(const char* path, const char* bytes, long size, int new_mode, char* why,
                   int why_size) {
     char target[4096], temporary[4096];
@@ -308,8 +324,12 @@ bool replace_file(const char* path, const char* bytes, long size, int new_mode, 
     bool there = false;
     if (!replaceable(path, target, info, there, why, why_size)) return false;
     remove_stale_temporaries(target);
+    sigset_t before = hold_quits();
     int fd = make_temporary(target, new_mode, temporary, why, why_size);
-    if (fd < 0) return false;
+    if (fd < 0) {
+        sigprocmask(SIG_SETMASK, &before, nullptr);
+        return false;
+    }
 
     bool written = (!there || fchmod(fd, info.st_mode & 0777) == 0) && write_all(fd, bytes, size) &&
                    fsync(fd) == 0;
@@ -322,10 +342,9 @@ bool replace_file(const char* path, const char* bytes, long size, int new_mode, 
         written = false;
         error = errno;
     }
-    if (!written) {
-        unlink(temporary);
-        return fail_errno(why, why_size, error);
-    }
+    if (!written) unlink(temporary);
+    sigprocmask(SIG_SETMASK, &before, nullptr);
+    if (!written) return fail_errno(why, why_size, error);
     flush_folder_of(target);
     return true;
 }

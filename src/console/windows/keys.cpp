@@ -155,6 +155,8 @@ bool wait_for_key(int ms) {
             Sleep(static_cast<DWORD>(until - now));
             return false;
         }
-        WaitForSingleObject(console_in, static_cast<DWORD>(until - now));
+        // A control event wakes the wait too, so that the key test acts on it at once.
+        HANDLE wakes[] = {console_in, quit_wakes};
+        WaitForMultipleObjects(2, wakes, FALSE, static_cast<DWORD>(until - now));
     }
 }
