@@ -112,8 +112,7 @@ bool wait_for_key(int ms);
 
 // Names a function for the seam to call when a quit signal (SIGINT, SIGTERM, SIGHUP, or the
 // terminal gone) ends the game: in normal context, with the signal's number, after the
-// terminal is given back and before the process dies of the signal. Further quit signals
-// wait until it returns, so that what it writes is written whole. nullptr for none.
+// terminal is given back and before the process dies of the signal. nullptr for none.
 void call_before_quitting(void (*last_words)(int sig));
 // True when a quit signal has come that the game has yet to act on: a wait for something slow,
 // such as a lock, gives up at once.
@@ -163,6 +162,7 @@ void unlock_file(int handle);
 // permission bits; one not there yet gets `new_mode` less the umask (0600: the player's
 // alone; 0666: as any file the player makes). What a replacement cut short leaves beside the
 // file (a crash, a SIGKILL: "FILE.new-..."), another process's and older than a minute, goes.
+// A quit signal that comes meanwhile is acted on once the file is in place or given up.
 bool replace_file(const char* path, const char* bytes, long size, int new_mode, char* why,
                   int why_size);
 // False, with why, when replace_file would refuse `path` or could not make its new file beside
