@@ -66,7 +66,7 @@ bool console_close_restores_screen() {
 
 void console_farewell() {}
 
-void hidecursor() {
+void raw_hidecursor() {
     console.cursor_hidden = true;
     console.events.push_back("hide cursor");
 }
@@ -85,12 +85,12 @@ bool wait_for_key(int ms) { // the virtual clock runs on to the next key, or by 
     return raw_key_waiting();
 }
 
-void park_cursor() {
+void raw_park_cursor() {
     console.parked = true;
     console.events.push_back("park");
 }
 
-void draw_buffer(const unsigned char* kursor) {
+void raw_draw_buffer(const unsigned char* kursor) {
     fake::Frame frame{};
     // Only 3,199 cells go out; the last one stays a zero so a test can tell.
     std::memcpy(frame.data(), kursor, frame.size() - 1);
@@ -98,17 +98,17 @@ void draw_buffer(const unsigned char* kursor) {
     console.events.push_back("draw");
 }
 
-void clear_screen() {
+void raw_clear_screen() {
     ++console.clears;
     console.events.push_back("clear");
 }
 
-void print_text(const char* text) {
+void raw_print_text(const char* text) {
     console.printed.emplace_back(text);
     console.events.push_back(std::string("print ") + text);
 }
 
-void ring_bell() {
+void raw_ring_bell() {
     ++console.bells;
     console.events.push_back("bell");
 }

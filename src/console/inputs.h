@@ -7,6 +7,7 @@
 // from one, is the history's business, and the maps and the version are the run's.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "console/tape.h"
@@ -33,12 +34,50 @@ struct ReplayStopped {
     int signal;
 };
 
+// How a replay is shown, named by the run when it starts one. Any of them may be nullptr.
+struct ReplayShow {
+    // Each key typed while the replay plays; without it the keyboard is not read at all. It
+    // may throw through the rules, as the replay's own faults do.
+    void (*key)(int code);
+    // Some fifty times a second while the replay is held at the end of a frame.
+    void (*held)();
+    // In place of the terminal's own outputs; nullptr: the terminal's.
+    void (*draw)(const unsigned char* kursor);
+    void (*clear)();
+    void (*print)(const char* text);
+    void (*bell)();
+    void (*park)();
+    void (*hide)();
+};
+
 // From here on the inputs come from `tape`, which must outlive the replay. The game is paced
-// by the recorded clock, `speed` times as fast; 0 does not pace it at all.
-void start_replay(const Tape& tape, const unsigned char* screen, int speed);
+// by the recorded clock, `speed` times as fast; 0 does not pace it, nor sleep at all. Without
+// `show` (or until stop_tap) the outputs go to the terminal, and Escape on the keyboard stops
+// the replay.
+void start_replay(const Tape& tape, const unsigned char* screen, int speed,
+                  const ReplayShow* show = nullptr);
 // The game has ended with the end line's word `ending`: throws ReplayFault unless that is
 // where and how the recording ends, with the same screen.
 void finish_replay(const char* ending);
+
+// Where a replay is.
+struct ReplayPlace {
+    long long frame;        // the frame shown, counted as a fault names it
+    std::int64_t at_ms;     // the game's time there, from its first clock reading, with the
+                            // sleeps since the last reading (a blink draws 500 ms apart)
+    std::int64_t length_ms; // the whole game's, by its clock
+    bool held;
+};
+ReplayPlace replay_place();
+// Paced `speed` times as fast from here on.
+void set_replay_speed(int speed);
+// Held: the game waits at the end of the frame being played until let go.
+void hold_replay(bool held);
+// While held: one frame on, then held again.
+void step_replay();
+// On, neither paced nor drawn, to the end of the first frame at or past `at_ms` of the game's
+// time (or the last frame), and shown there. Every frame on the way is checked as ever.
+void seek_replay(std::int64_t at_ms);
 
 // Back to the live inputs, nothing kept.
 void stop_tap();

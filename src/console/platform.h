@@ -25,6 +25,9 @@ constexpr int needed_cols = screen_cols;
 constexpr int needed_rows = screen_rows + 1;
 // The light-shade block of the old PC character set (code page 437): walls and the panel.
 constexpr unsigned char shade = 176;
+// The multiplication sign of Latin-1, as in "×4": only a replay viewer's status line holds it,
+// never the rules' buffer. A terminal that cannot show it shows 'x'.
+constexpr unsigned char times_sign = 215;
 // Key codes as read_key gives them.
 constexpr int key_escape = 27;
 constexpr int key_arrow_prefix = 0xE0; // then one of the four below
@@ -46,6 +49,10 @@ bool console_close_restores_screen();
 void console_farewell();
 
 // ---- output --------------------------------------------------------------------------------
+//
+// What the rules show. The game defines these itself, over the raw outputs below, as it does
+// the inputs: passed through, or, while a replay plays, shown through the replay's viewer or
+// written into a cast instead of the terminal.
 
 void hidecursor();
 // Moves the print position to column 0, words_row, just below the playfield.
@@ -57,6 +64,17 @@ void clear_screen();
 // Writes `text` at the print position; it shows at once.
 void print_text(const char* text);
 void ring_bell();
+
+// ---- raw output ----------------------------------------------------------------------------
+//
+// The same services on the machine's terminal, defined by each implementation of the seam.
+
+void raw_hidecursor();
+void raw_park_cursor();
+void raw_draw_buffer(const unsigned char* kursor);
+void raw_clear_screen();
+void raw_print_text(const char* text);
+void raw_ring_bell();
 
 // ---- inputs -------------------------------------------------------------------------------
 //

@@ -51,16 +51,26 @@ void place_cursor() {
 
 // ---- drawing -------------------------------------------------------------------------------
 
+void put_wide(int row, int col, wchar_t c) {
+    cchar_t cell{};
+    const wchar_t text[] = {c, L'\0'};
+    setcchar(&cell, text, A_NORMAL, 0, nullptr);
+    mvadd_wch(row, col, &cell);
+}
+
 void put_cell(int row, int col, unsigned char c) {
     if (c == shade) {
-        if (utf8) {
-            cchar_t cell{};
-            const wchar_t shade[] = {L'\u2591', L'\0'};
-            setcchar(&cell, shade, A_NORMAL, 0, nullptr);
-            mvadd_wch(row, col, &cell);
-        } else {
+        if (utf8)
+            put_wide(row, col, L'\u2591');
+        else
             mvaddch(row, col, ACS_CKBOARD);
-        }
+        return;
+    }
+    if (c == times_sign) {
+        if (utf8)
+            put_wide(row, col, L'\u00d7');
+        else
+            mvaddch(row, col, 'x');
         return;
     }
     // Anything unprintable would spread over several cells and break the rows' alignment.
@@ -180,7 +190,7 @@ bool console_close_restores_screen() {
 
 // ---- output --------------------------------------------------------------------------------
 
-void hidecursor() {
+void raw_hidecursor() {
     cursor_shown = false;
     leaveok(stdscr, TRUE);
     curs_set(0);
@@ -195,12 +205,12 @@ void show_cursor_at(int row, int col) {
     place_cursor(); // sent with the next draw
 }
 
-void park_cursor() {
+void raw_park_cursor() {
     print_row = words_row;
     print_col = 0;
 }
 
-void draw_buffer(const unsigned char* kursor) {
+void raw_draw_buffer(const unsigned char* kursor) {
     int rows = getmaxy(stdscr), cols = getmaxx(stdscr);
     for (int i = 0; i < drawn_cells; ++i) {
         if (shown_valid && shown[i] == kursor[i]) continue;
@@ -213,19 +223,19 @@ void draw_buffer(const unsigned char* kursor) {
     refresh();
 }
 
-void clear_screen() {
+void raw_clear_screen() {
     clear();
     refresh();
     shown_valid = false;
     print_row = print_col = 0;
 }
 
-void print_text(const char* text) {
+void raw_print_text(const char* text) {
     mvaddstr(print_row, print_col, text);
     getyx(stdscr, print_row, print_col);
     refresh();
 }
 
-void ring_bell() {
+void raw_ring_bell() {
     beep();
 }

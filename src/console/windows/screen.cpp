@@ -185,7 +185,7 @@ bool console_close_restores_screen() {
 
 // ---- output --------------------------------------------------------------------------------
 
-void hidecursor() {
+void raw_hidecursor() {
     Locked locked;
     if (!console_is_ours) return; // given back already: the cursor stays as it was found
     CONSOLE_CURSOR_INFO hidden;
@@ -205,37 +205,41 @@ void show_cursor_at(int row, int col) {
                                                 static_cast<SHORT>(window_top + row)});
 }
 
-void park_cursor() {
+void raw_park_cursor() {
     COORD place = {window_left, static_cast<SHORT>(window_top + words_row)};
     SetConsoleCursorPosition(console_out, place);
 }
 
 // Row by row: one long write would wrap at the console buffer's width, and that is 80 only on
-// old consoles (Windows 10 starts at 120), so the rows would slide apart.
-void draw_buffer(const unsigned char* kursor) {
+// old consoles (Windows 10 starts at 120), so the rows would slide apart. Code page 437 has no
+// multiplication sign: a viewer's status line shows an 'x' for it.
+void raw_draw_buffer(const unsigned char* kursor) {
     for (SHORT row = 0; row < screen_rows; ++row) {
         DWORD cells = row == screen_rows - 1 ? screen_cols - 1 : screen_cols; // no last cell
+        char line[screen_cols];
+        for (DWORD col = 0; col < cells; ++col) {
+            unsigned char c = kursor[row * screen_cols + col];
+            line[col] = static_cast<char>(c == times_sign ? 'x' : c);
+        }
         COORD start = {window_left, static_cast<SHORT>(window_top + row)};
         DWORD written = 0;
-        WriteConsoleOutputCharacterA(console_out,
-                                     reinterpret_cast<const char*>(kursor + row * screen_cols),
-                                     cells, start, &written);
+        WriteConsoleOutputCharacterA(console_out, line, cells, start, &written);
     }
 }
 
-void clear_screen() {
+void raw_clear_screen() {
     std::system("cls");
     // cls leaves the window at the very top of the buffer.
     window_left = 0;
     window_top = 0;
 }
 
-void print_text(const char* text) {
+void raw_print_text(const char* text) {
     std::printf("%s", text);
     std::fflush(stdout);
 }
 
-void ring_bell() {
+void raw_ring_bell() {
     std::printf("%s", "\a");
     std::fflush(stdout);
 }

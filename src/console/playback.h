@@ -1,0 +1,31 @@
+// The replaying half of the tap, for the tap's own files: what the rules' inputs and outputs
+// become while a replay plays. Nothing above the console sees this.
+#pragma once
+
+#include <cstdint>
+
+#include "console/inputs.h"
+
+// FNV-1a of the whole 40 x 80 buffer, folded to 16 bits: what a frame's checksum is.
+std::uint16_t screen_checksum(const unsigned char* screen);
+
+bool replaying();
+void stop_replay();
+
+bool replayed_key_waiting();
+int replayed_key();
+std::int64_t replayed_clock();
+void replayed_sleep(int ms);
+void replayed_seeding();
+int replayed_random();
+
+// ---- for the outputs ---------------------------------------------------------------------------
+
+// While a replay plays, how it is shown; otherwise nullptr.
+const ReplayShow* replay_show();
+// Seeking: the draws are held back, and the bells not rung.
+bool replay_seeking();
+// The seek has got there: the draw held back goes out (outputs.cpp).
+void show_seek_landing();
+// A replay starts or ends: nothing is held back.
+void forget_held_draw();
