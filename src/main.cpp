@@ -21,7 +21,7 @@ void print_usage(std::FILE* out) {
                "       dotmaze --check [--quiet] [MAP...]\n"
                "       dotmaze --edit MAP\n"
                "       dotmaze --record FILE [MAP]...\n"
-               "       dotmaze --replay FILE [--speed N]\n"
+               "       dotmaze --replay FILE [--speed N] [--cast OUT]\n"
                "       dotmaze --scores [MAP...]\n"
                "       dotmaze -h | --help\n"
                "       dotmaze --version\n",
@@ -46,8 +46,10 @@ void print_help() {
                "                 play the MAPs and keep the game in the replay file FILE,\n"
                "                 written whole when the game ends, however it ends\n"
                "      --replay FILE\n"
-               "                 show the game kept in FILE as it was played; Escape stops it\n"
+               "                 show the game kept in FILE as it was played (keys below)\n"
                "      --speed N  replay N times as fast, N from 1 to 16\n"
+               "      --cast OUT with --replay: no terminal; write the game as an asciicast\n"
+               "                 to OUT (\"-\": standard output), for asciinema to play\n"
                "      --scores   list the ten best games on each MAP, or on every map played\n"
                "                 without one. Each map won or lost is kept in the scores file:\n"
                "                 ",
@@ -60,6 +62,9 @@ void print_help() {
                "Keys:\n"
                "  arrow keys, or H P K M (upper case)   up, down, left, right\n"
                "  Escape                                quit at once\n"
+               "A replay: space pauses, \".\" steps a frame while paused, the right and\n"
+               "left arrows go 5 seconds on and back, \"+\" and \"-\" play it twice and half\n"
+               "as fast, Escape stops it.\n"
                "\n"
                "Keys of --edit:\n"
                "  arrow keys, or H P K M                move the cursor\n"
@@ -131,6 +136,7 @@ struct Options {
     const char* record = nullptr;
     const char* replay = nullptr;
     const char* speed = nullptr;
+    const char* cast = nullptr;
 };
 
 constexpr int go_on = -1;
@@ -146,7 +152,8 @@ int read_options(int argc, char** argv, Options& o) {
         opt_replay,
         opt_speed,
         opt_scores,
-        opt_edit
+        opt_edit,
+        opt_cast
     };
     static const option options[] = {{"help", no_argument, nullptr, 'h'},
                                      {"version", no_argument, nullptr, opt_version},
@@ -157,6 +164,7 @@ int read_options(int argc, char** argv, Options& o) {
                                      {"speed", required_argument, nullptr, opt_speed},
                                      {"scores", no_argument, nullptr, opt_scores},
                                      {"edit", no_argument, nullptr, opt_edit},
+                                     {"cast", required_argument, nullptr, opt_cast},
                                      {nullptr, 0, nullptr, 0}};
     opterr = 0; // our own words for a usage error, the same on every system
     for (int opt, before = optind; (opt = getopt_long(argc, argv, ":h", options, nullptr)) != -1;
@@ -189,6 +197,9 @@ int read_options(int argc, char** argv, Options& o) {
         case opt_edit:
             o.edit = true;
             break;
+        case opt_cast:
+            o.cast = optarg;
+            break;
         case ':':
             std::fprintf(stderr, "dotmaze: %s needs a value\n", argv[optind - 1]);
             return usage_fault();
@@ -210,6 +221,8 @@ bool options_go_together(const Options& o, int maps_named) {
         fault = "--edit takes exactly one MAP";
     else if (o.speed != nullptr && (o.replay == nullptr || speed_of(o.speed) == 0))
         fault = "--speed goes with --replay, and N is 1 to 16";
+    else if (o.cast != nullptr && (o.replay == nullptr || o.cast[0] == '\0'))
+        fault = "--cast goes with --replay, and OUT is a file name or \"-\"";
     else if (o.replay != nullptr && maps_named)
         fault = "a replay holds its maps: no map goes with --replay";
     else if (o.quiet && !o.check)
@@ -230,8 +243,10 @@ static int run(int argc, char** argv) {
     if (o.check) return check_maps(maps, o.quiet);
 
     static Game game; // about 11 KB, kept off the stack
+    int speed = o.speed != nullptr ? speed_of(o.speed) : 1;
+    if (o.cast != nullptr) return replay_game(game, o.replay, speed, o.cast); // no terminal
     status = o.edit                ? edit_map(game, maps[0])
-             : o.replay != nullptr ? replay_game(game, o.replay, o.speed ? speed_of(o.speed) : 1)
+             : o.replay != nullptr ? replay_game(game, o.replay, speed)
              : o.record != nullptr ? record_game(game, o.record, maps)
                                    : run_game(game, maps);
     quit_if_pending(); // one that came while the game's last files were written

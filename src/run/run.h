@@ -18,9 +18,11 @@ int run_game(Game& g, const char* map_name);
 // be written.
 int record_game(Game& g, const char* replay_name, const std::vector<const char*>& map_names);
 // Plays the replay file `replay_name` back in the terminal, `speed` times as fast (0: as fast
-// as it goes). Status 0 when it plays to its end or Escape stops it, 1 when the file is refused
-// or the game drifts from it (the reason, naming the frame, is on stderr).
-int replay_game(Game& g, const char* replay_name, int speed);
+// as it goes), under the viewer's keys. Status 0 when it plays to its end or Escape stops it,
+// 1 when the file is refused or the game drifts from it (the reason, naming the frame, is on
+// stderr). With `cast_name`, no terminal: the replay is written as an asciicast to that file
+// ("-": standard output), and nothing at all when it is refused or drifts.
+int replay_game(Game& g, const char* replay_name, int speed, const char* cast_name = nullptr);
 
 // What the play of one map came to.
 struct MapResult {
