@@ -67,6 +67,7 @@ struct ReplayPlace {
                             // sleeps since the last reading (a blink draws 500 ms apart)
     std::int64_t length_ms; // the whole game's, by its clock
     bool held;
+    bool seeking;
 };
 ReplayPlace replay_place();
 // Paced `speed` times as fast from here on.

@@ -270,7 +270,8 @@ void finish_replay(const char* ending) {
 }
 
 ReplayPlace replay_place() {
-    return {play.frame_number, std::min(position(), play.length_ms), play.length_ms, play.held};
+    return {play.frame_number, std::min(position(), play.length_ms), play.length_ms, play.held,
+            play.seeking};
 }
 
 void set_replay_speed(int speed) {

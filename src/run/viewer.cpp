@@ -29,6 +29,7 @@ struct Viewer {
     int speed = 1;
     bool held = false;
     bool arrow = false;                   // an arrow key's prefix came last
+    std::int64_t seek_to = 0;             // where the last seek on goes
     const unsigned char* shown = nullptr; // the game's buffer, last drawn with the lines over it
 };
 Viewer view;
@@ -75,14 +76,13 @@ void redraw() {
     if (view.shown != nullptr) draw(view.shown);
 }
 
+// From where a seek on its way will get to, so that keys typed fast add up.
 void seek(int direction) {
     ReplayPlace place = replay_place();
-    std::int64_t to = place.at_ms + direction * seek_ms;
-    if (direction > 0) {
-        seek_replay(to);
-        return;
-    }
-    throw SeekBack{std::max<std::int64_t>(0, to)};
+    std::int64_t to = (place.seeking ? view.seek_to : place.at_ms) + direction * seek_ms;
+    if (to < place.at_ms) throw SeekBack{std::max<std::int64_t>(0, to)};
+    view.seek_to = to;
+    seek_replay(to);
 }
 
 void key(int code) {
@@ -134,12 +134,12 @@ const ReplayShow viewer_show = {
 Ending view_replay(Game& g, const Replay& replay, const ReplayMaps& maps, int speed) {
     view = Viewer{};
     view.speed = speed;
-    std::int64_t seek_to = -1;
-    for (;;) {
+    for (std::int64_t seek_to = -1;;) {
         start_replay(replay.tape, &g.kursor[0][0], view.speed, &viewer_show);
         hold_replay(view.held);
         if (seek_to >= 0) {
             clear(); // what was shown past the place sought goes; the first frame comes back
+            view.seek_to = seek_to;
             seek_replay(seek_to);
         }
         try {
@@ -147,7 +147,10 @@ Ending view_replay(Game& g, const Replay& replay, const ReplayMaps& maps, int sp
             finish_replay(ending_name(ending));
             leave_lines();
             return ending;
-        } catch (const SeekBack& back) { seek_to = back.to_ms; } catch (const ReplayStopped&) {
+        } catch (const SeekBack& back) {
+            seek_to = back.to_ms;
+            continue;
+        } catch (const ReplayStopped&) {
             leave_lines();
             throw;
         }
