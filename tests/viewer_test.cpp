@@ -18,6 +18,7 @@ struct Watched {
     std::string status; // the viewer's line, the multiplication sign as "x"
     fake::Frame screen; // the game's own buffer
     fake::Frame drawn;  // the last frame drawn with the viewer's lines
+    int bells;
 };
 
 // The committed replay watched with `keys` typed, all but Escape at once, Escape at
@@ -34,8 +35,10 @@ Watched watch(const std::string& keys, int speed = 1, std::int64_t escape_ms = 5
     EXPECT_EQ(replay_game(game, committed.c_str(), speed), 0);
     auto& frames = fake::console.frames;
     EXPECT_GE(frames.size(), 2u);
-    Watched w{
-        fake::row_text(frames[frames.size() - 2], 2).substr(33), {}, frames[frames.size() - 2]};
+    Watched w{fake::row_text(frames[frames.size() - 2], 2).substr(33),
+              {},
+              frames[frames.size() - 2],
+              fake::console.bells};
     for (char& c : w.status) c = c == static_cast<char>(times_sign) ? 'x' : c;
     std::memcpy(w.screen.data(), game.kursor, w.screen.size());
     EXPECT_TRUE(fake::last_frame() == [&] { // the lines gone as the replay ends
@@ -66,6 +69,8 @@ TEST(Viewer, ASeekOrAStepLandsOnTheFramePlayedStraight) {
     EXPECT_EQ(stepped.status, sought.status);
     EXPECT_TRUE(stepped.screen == sought.screen);
     EXPECT_TRUE(stepped.drawn == sought.drawn);
+    EXPECT_EQ(sought.bells, 0);  // the catches passed over ring no bell
+    EXPECT_EQ(stepped.bells, 1); // the first catch; the second comes after 0:10
 
     // One step is one frame; a step while playing does nothing.
     EXPECT_EQ(frame_of(watch(" .").status), 1);

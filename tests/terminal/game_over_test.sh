@@ -139,3 +139,37 @@ same_rows 0 || same_rows 1 || fail "the replay's last frame is not the game's"
 # Eight times as fast, but for the start-up and a busy machine.
 [ $((replayed * 4)) -lt "$played" ] || fail "the replay took $replayed ms of the game's $played"
 pass "the replay at --speed 8 ends on the same screen, in $replayed ms of the game's $played"
+
+# The viewer's keys: space holds the screen, "." plays one frame on, Escape stops.
+start_game 80x45 "$(printf '%q' "$GAME") --replay game.replay 2>err"
+frame_shown() {
+    [[ ${SCREEN[2]:33} =~ ^replay\ ×1\ \ paused\ \ [0-9]+:[0-9]{2}\ /\ [0-9:]+\ \ frame\ ([0-9]+) ]] &&
+        FRAME=${BASH_REMATCH[1]}
+}
+wait_for_text "replay ×1" 5
+send_keys Space
+wait_until 5 "the viewer's line to say paused" frame_shown
+held=("${SCREEN[@]}")
+sleep 0.6
+capture && [ "${SCREEN[*]}" = "${held[*]}" ] || fail "the screen moved while paused"
+before=$FRAME
+send_letter .
+wait_until 5 "one frame on" eval 'frame_shown && [ "$FRAME" = $((before + 1)) ]'
+send_keys Escape
+wait_for_exit 5
+assert_status 0
+assert_terminal_restored
+pass "a replay paused holds its screen, steps one frame, and Escape stops it"
+
+# The replay as an asciicast, written with no terminal: printed by asciinema in a pane of its
+# own, it ends on the game's last screen.
+command -v asciinema >/dev/null || fail "asciinema is missing (Debian: asciinema)"
+"$GAME" --replay "$WORK/game.replay" --cast "$WORK/game.cast" </dev/null >"$WORK/out" 2>"$WORK/err" ||
+    fail "--cast ended with status $?"
+[ -s "$WORK/out" ] && fail "--cast wrote to standard output"
+start_game 80x45 "asciinema cat game.cast"
+wait_for_text_at 0 40 "GAME OVER!" 10
+for ((row = 0; row <= 40; ++row)); do
+    [ "${SCREEN[$row]}" = "${recorded[$row]}" ] || fail "row $row of the cast is not the game's"
+done
+pass "the cast, printed by asciinema, ends on the game's last screen"
