@@ -9,9 +9,10 @@ root="$(cd "$(dirname "$0")" && pwd)"
 # clang and its sanitizer runtimes (libclang-rt) build the fuzzer; llvm symbolizes its reports.
 # The install test packages the game (CPack's Depends needs file and dpkg-dev's
 # dpkg-shlibdeps), lints the man page with groff and the package with lintian. strace makes the
-# file tests' faults happen at the moment of a write, and shows what reaches the disk.
+# file tests' faults happen at the moment of a write, and shows what reaches the disk. asciinema
+# prints the casts the game writes, in the terminal tests.
 ensure_packages "${game_packages[@]}" googletest libgtest-dev tmux clang libclang-rt-14-dev llvm \
-    dpkg-dev file groff-base lintian strace
+    dpkg-dev file groff-base lintian strace asciinema
 
 build="$root/build-test"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DDOTMAZE_SANITIZE=ON >/dev/null

@@ -54,6 +54,9 @@ done <<'END'
 --edit --check a.txt|--check, --edit, --record, --replay and --scores go one at a time
 --replay x --speed 17|--speed goes with --replay, and N is 1 to 16
 --replay x --speed 0|--speed goes with --replay, and N is 1 to 16
+--cast a.cast x.txt|--cast goes with --replay, and OUT is a file name or "-"
+--replay a.replay --cast=|--cast goes with --replay, and OUT is a file name or "-"
+--record a.replay --cast a.cast|--cast goes with --replay, and OUT is a file name or "-"
 END
 pass "a usage error: status 2, our reason naming the option as typed, then the usage on stderr"
 
