@@ -13,7 +13,8 @@ ensure_packages cmake make g++-mingw-w64-x86-64-posix wine64 googletest tmux unz
 # a POSIX or Windows header there would break one of the two builds.
 system_headers="$(cd "$root" && grep -Hn '^[[:space:]]*#[[:space:]]*include[[:space:]]*<' \
     src/main.cpp src/check/* src/edit/* src/run/* src/history/* src/game/* src/mobs/* \
-    src/console/buffer.* src/console/inputs.* src/console/tape.* |
+    src/console/buffer.* src/console/inputs.* src/console/outputs.* src/console/playback.* \
+    src/console/tape.* |
     grep -Ev '<[a-z_0-9]+>|<getopt\.h>' || true)"
 if [ -n "$system_headers" ]; then
     echo "windows: the game's own code includes system headers; keep them in the seam:" >&2

@@ -4,7 +4,10 @@
 // keeps them, frame by frame, with a checksum of the screen wherever it changed; replaying, it
 // hands back a recording's instead and checks the screen against it. The rules cannot tell
 // the three apart. A recording in memory is plain data: writing it to a file, and reading it
-// from one, is the history's business, and the maps and the version are the run's.
+// from one, is the history's business, and the maps and the version are the run's. The rules'
+// outputs pass through the tap too (outputs.cpp), so that a replay is shown as its run asks:
+// in the terminal with lines of its own over the game's, or on no terminal at all; while it
+// is held, stepped or sent on to a time, the rules wait or run on unseen.
 #pragma once
 
 #include <cstdint>

@@ -51,8 +51,8 @@ void console_farewell();
 // ---- output --------------------------------------------------------------------------------
 //
 // What the rules show. The game defines these itself, over the raw outputs below, as it does
-// the inputs: passed through, or, while a replay plays, shown through the replay's viewer or
-// written into a cast instead of the terminal.
+// the inputs: passed through, or, while a replay plays, shown as the replay's run asks (with
+// lines of its own over the game's, say, or on no terminal at all).
 
 void hidecursor();
 // Moves the print position to column 0, words_row, just below the playfield.

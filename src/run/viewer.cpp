@@ -72,8 +72,9 @@ void clear() {
     raw_clear_screen();
 }
 
+// Not while a seek is on its way: the game's buffer is not yet where it will be shown.
 void redraw() {
-    if (view.shown != nullptr) draw(view.shown);
+    if (view.shown != nullptr && !replay_place().seeking) draw(view.shown);
 }
 
 // From where a seek on its way will get to, so that keys typed fast add up.

@@ -127,5 +127,20 @@ own_console_refusal() {
 }
 own_console_refusal own_console_refusal
 
+# ---- no console at all -----------------------------------------------------------------------
+
+# A replay written as an asciicast needs no console: the whole game, its walls in UTF-8.
+cast_to_standard_output() {
+    cp "$(dirname "$0")/../replays/caught_three_times.replay" "$work/" || return
+    (cd "$work" && "$wine" dotmaze.exe --replay caught_three_times.replay --cast - \
+        </dev/null >out.cast 2>err) || { fail "$1" "status $?: $(cat "$work/err")" && return; }
+    head -n 1 "$work/out.cast" | grep -qF '{"version": 2, "width": 80, "height": 41' ||
+        { fail "$1" "no asciicast header: $(head -c 80 "$work/out.cast")" && return; }
+    grep -q 'GAME OVER!' "$work/out.cast" && grep -q $'\xe2\x96\x91' "$work/out.cast" ||
+        { fail "$1" "no game over, or no walls, in the cast" && return; }
+    pass "$1"
+}
+cast_to_standard_output cast_to_standard_output
+
 echo "windows end to end: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
