@@ -65,7 +65,9 @@ TEST(Viewer, ASeekOrAStepLandsOnTheFramePlayedStraight) {
     ASSERT_GT(frame, 100) << sought.status;
     EXPECT_EQ(sought.status.substr(0, 31), "replay x1  paused  0:10 / 0:21 ");
 
-    Watched stepped = watch(" " + std::string(frame, '.'), 1, 30'000);
+    std::string steps(frame + 1, '.'); // held, then a step a frame
+    steps[0] = ' ';
+    Watched stepped = watch(steps, 1, 30'000);
     EXPECT_EQ(stepped.status, sought.status);
     EXPECT_TRUE(stepped.screen == sought.screen);
     EXPECT_TRUE(stepped.drawn == sought.drawn);
