@@ -28,6 +28,8 @@ void print_usage(std::FILE* out) {
                out);
 }
 
+void print_keys();
+
 void print_help() {
     print_usage(stdout);
     std::fputs("\n"
@@ -58,8 +60,13 @@ void print_help() {
     std::puts(scores_file_shown());
     std::fputs("  -h, --help     show this help and exit\n"
                "      --version  print the version and exit\n"
-               "      --         end the options, for a MAP whose name starts with \"-\"\n"
-               "\n"
+               "      --         end the options, for a MAP whose name starts with \"-\"\n",
+               stdout);
+    print_keys();
+}
+
+void print_keys() {
+    std::fputs("\n"
                "Keys:\n"
                "  arrow keys, or H P K M (upper case)   up, down, left, right\n"
                "  Escape                                quit at once\n"
@@ -147,7 +154,8 @@ struct Options {
 constexpr int go_on = -1;
 
 // Reads the options into `o`. Returns go_on, or the status to exit with at once: after the
-// help or the version, or on a usage error (said on stderr).
+// help or the version, or on a usage error (said on stderr). One table of the options and one
+// switch over them.
 int read_options(int argc, char** argv, Options& o) {
     enum {
         opt_version = 256,

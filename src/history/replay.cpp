@@ -340,14 +340,6 @@ void add_board(Replay& replay, const char* name,
 }
 
 const char* ending_name(Ending ending) {
-    switch (ending) {
-    case Ending::won:
-        return "won";
-    case Ending::game_over:
-        return "game_over";
-    case Ending::escape:
-        return "escape";
-    default:
-        return "none";
-    }
+    constexpr const char* words[] = {"none", "escape", "won", "game_over"}; // as Ending orders them
+    return words[static_cast<int>(ending)];
 }

@@ -30,4 +30,11 @@ void hang_up();
 // Once the terminal is given back: Ctrl-Z does what it does for any program again.
 void let_stops_through();
 
+// ---- files.cpp -----------------------------------------------------------------------------
+
+// Writes `what` into `why` (at most `why_size` bytes) and returns false, for a failure's reason.
+bool fail(char* why, int why_size, const char* what);
+// The same with the reason for the error number `error`.
+bool fail_errno(char* why, int why_size, int error);
+
 } // namespace unix_tty

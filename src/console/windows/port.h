@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace win_console {
 
 // ---- keys.cpp ------------------------------------------------------------------------------
@@ -29,5 +31,17 @@ void act_on_control_events();
 // Set when a control event asks the game to end: a wait (a sleep, for a key) waits on it too,
 // then calls act_on_control_events.
 extern HANDLE quit_wakes;
+
+// ---- files.cpp -----------------------------------------------------------------------------
+
+// Writes `what` into `why` (at most `why_size` bytes) and returns false, for a failure's reason.
+bool fail(char* why, int why_size, const char* what);
+// The same with the reason for the last failure, in the C library's words where the tests and
+// the Unix build use them, else in the system's.
+bool fail_last_error(char* why, int why_size);
+// A name as the command line or the environment gave it, for the wide functions: in the ANSI
+// code page, or in UTF-8 behind the "\\?\" that state_folder puts before a name that page
+// cannot spell.
+std::wstring wide(const char* name);
 
 } // namespace win_console
