@@ -28,7 +28,7 @@ double percentile(std::vector<double> v, double p) {
     return v[static_cast<std::size_t>(p / 100 * (v.size() - 1))];
 }
 
-void print(const char* what, const std::vector<double>& ms, double target) {
+void print_figure(const char* what, const std::vector<double>& ms, double target) {
     double p95 = percentile(ms, 95);
     std::printf("| %s | %.4f ms | %.4f ms | <= %.1f ms | %s |\n", what, percentile(ms, 50), p95,
                 target, p95 <= target ? "met" : "MISSED");
@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
     }
     std::printf("| in process, %d runs each | median | p95 | target | verdict |\n", runs);
     std::printf("|---|---|---|---|---|\n");
-    print("one live check of a 32 x 32 board", check_ms, 0.5);
-    print("a key: the change, its live check, the screen built", key_ms, 2.0);
+    print_figure("one live check of a 32 x 32 board", check_ms, 0.5);
+    print_figure("a key: the change, its live check, the screen built", key_ms, 2.0);
     return findings < 0; // never: the check ran
 }

@@ -3,31 +3,36 @@
 // and shows that one where it gets to: a clear wipes what was drawn before it, and the words
 // printed go below the buffer or after a clear, so the screen comes out the same as if every
 // draw had been shown. Nor does a seek ring the bell of each catch it passes.
+#include "console/outputs.h"
+
 #include "console/platform.h"
-#include "console/playback.h"
 
 namespace {
 
+const ReplayShow* show = nullptr;
+bool held = false;
 const unsigned char* held_draw = nullptr;
 
 } // namespace
 
-void forget_held_draw() {
+void show_outputs_through(const ReplayShow* through) {
+    show = through;
+    held = false;
     held_draw = nullptr;
 }
 
-void show_seek_landing() {
+void hold_outputs(bool hold) {
+    held = hold;
     const unsigned char* kursor = held_draw;
     held_draw = nullptr;
-    if (kursor != nullptr) draw_buffer(kursor);
+    if (!hold && kursor != nullptr) draw_buffer(kursor);
 }
 
 void draw_buffer(const unsigned char* kursor) {
-    if (replay_seeking()) {
+    if (held) {
         held_draw = kursor;
         return;
     }
-    const ReplayShow* show = replay_show();
     if (show != nullptr && show->draw != nullptr)
         show->draw(kursor);
     else
@@ -36,7 +41,6 @@ void draw_buffer(const unsigned char* kursor) {
 
 void clear_screen() {
     held_draw = nullptr;
-    const ReplayShow* show = replay_show();
     if (show != nullptr && show->clear != nullptr)
         show->clear();
     else
@@ -44,7 +48,6 @@ void clear_screen() {
 }
 
 void print_text(const char* text) {
-    const ReplayShow* show = replay_show();
     if (show != nullptr && show->print != nullptr)
         show->print(text);
     else
@@ -52,8 +55,7 @@ void print_text(const char* text) {
 }
 
 void ring_bell() {
-    if (replay_seeking()) return;
-    const ReplayShow* show = replay_show();
+    if (held) return;
     if (show != nullptr && show->bell != nullptr)
         show->bell();
     else
@@ -61,7 +63,6 @@ void ring_bell() {
 }
 
 void park_cursor() {
-    const ReplayShow* show = replay_show();
     if (show != nullptr && show->park != nullptr)
         show->park();
     else
@@ -69,7 +70,6 @@ void park_cursor() {
 }
 
 void hidecursor() {
-    const ReplayShow* show = replay_show();
     if (show != nullptr && show->hide != nullptr)
         show->hide();
     else

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "console/inputs.h"
+#include "console/outputs.h"
 #include "console/platform.h"
 #include "console/playback.h"
 
@@ -193,7 +194,7 @@ bool replayed_key_waiting() {
     if (play.seeking && (position() >= play.seek_to || at_last_frame())) {
         play.seeking = false;
         play.paced = false;
-        show_seek_landing();
+        hold_outputs(false);
     }
     hold_here();
     play.next = 0;
@@ -231,19 +232,11 @@ int replayed_random() {
     return static_cast<int>(take('r'));
 }
 
-const ReplayShow* replay_show() {
-    return play.on ? play.show : nullptr;
-}
-
-bool replay_seeking() {
-    return play.on && play.seeking;
-}
-
 void stop_replay() {
     play.on = false;
     play.tape = nullptr;
     play.show = nullptr;
-    forget_held_draw();
+    show_outputs_through(nullptr);
 }
 
 // ---- the replay's run ------------------------------------------------------------------------
@@ -258,7 +251,7 @@ void start_replay(const Tape& tape, const unsigned char* buffer, int speed,
     play.speed = speed;
     measure(tape);
     next_frame(tape, play.at, play.frame);
-    forget_held_draw();
+    show_outputs_through(show);
 }
 
 void finish_replay(const char* ending) {
@@ -292,4 +285,5 @@ void step_replay() {
 void seek_replay(std::int64_t at_ms) {
     play.seeking = true;
     play.seek_to = at_ms;
+    hold_outputs(true);
 }

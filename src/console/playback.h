@@ -18,14 +18,3 @@ std::int64_t replayed_clock();
 void replayed_sleep(int ms);
 void replayed_seeding();
 int replayed_random();
-
-// ---- for the outputs ---------------------------------------------------------------------------
-
-// While a replay plays, how it is shown; otherwise nullptr.
-const ReplayShow* replay_show();
-// Seeking: the draws are held back, and the bells not rung.
-bool replay_seeking();
-// The seek has got there: the draw held back goes out (outputs.cpp).
-void show_seek_landing();
-// A replay starts or ends: nothing is held back.
-void forget_held_draw();

@@ -89,15 +89,15 @@ bool next_frame(const Tape& tape, std::size_t& at, TapFrame& frame) {
     while (at < code.size()) {
         unsigned char tag = code[at++];
         unsigned value = tag & 31;
-        auto number = [&]() -> std::int64_t {
+        auto small_or_next = [&]() -> std::int64_t {
             return static_cast<std::int64_t>(value < small_limit ? value : get_number(code, at));
         };
         switch (tag >> 5) {
         case clock_advance:
-            frame.inputs.push_back({'t', number()});
+            frame.inputs.push_back({'t', small_or_next()});
             break;
         case key_code:
-            frame.inputs.push_back({'k', number()});
+            frame.inputs.push_back({'k', small_or_next()});
             break;
         case random_number: {
             std::int64_t high = value, middle = code[at], low = code[at + 1];

@@ -117,7 +117,7 @@ void put(const char* bytes, unsigned char cell) {
     cast.col = cast.col + 1 < screen_cols ? cast.col + 1 : -1;
 }
 
-void draw(const unsigned char* kursor) {
+void cast_draw(const unsigned char* kursor) {
     for (int i = 0; i < drawn_cells; ++i) {
         int row = i / screen_cols, col = i % screen_cols;
         if (cast.cells[row][col] == kursor[i]) continue;
@@ -126,7 +126,7 @@ void draw(const unsigned char* kursor) {
     }
 }
 
-void clear() {
+void cast_clear() {
     send("\x1b[H\x1b[2J");
     std::memset(cast.cells, ' ', sizeof cast.cells);
     cast.row = cast.col = cast.print_row = cast.print_col = 0;
@@ -134,7 +134,7 @@ void clear() {
 
 // As the terminal's port prints: a line feed clears the rest of the line, and the words wrap
 // at its end.
-void print(const char* text) {
+void cast_print(const char* text) {
     const auto* at = reinterpret_cast<const unsigned char*>(text);
     while (*at != '\0' && cast.print_row < needed_rows) {
         move_to(cast.print_row, cast.print_col);
@@ -159,20 +159,21 @@ void print(const char* text) {
     }
 }
 
-void bell() {
+void cast_bell() {
     send("\a");
 }
 
-void park() {
+void cast_park() {
     cast.print_row = words_row;
     cast.print_col = 0;
 }
 
-void hide() {
+void cast_hide() {
     send("\x1b[?25l");
 }
 
-const ReplayShow cast_show = {nullptr, nullptr, draw, clear, print, bell, park, hide};
+const ReplayShow cast_show = {nullptr,    nullptr,   cast_draw, cast_clear,
+                              cast_print, cast_bell, cast_park, cast_hide};
 
 // The header: the terminal the cast is for, and the maps by their file names.
 std::string header(const ReplayMaps& maps) {
@@ -201,7 +202,7 @@ std::string cast_replay(Game& g, const Replay& replay, const ReplayMaps& maps, i
     cast = Cast{};
     cast.speed = speed;
     start_replay(replay.tape, &g.kursor[0][0], 0, &cast_show);
-    clear(); // the first event clears the screen, and the first frame is drawn whole on it
+    cast_clear(); // the first event clears the screen, and the first frame is drawn whole on it
     try {
         finish_replay(ending_name(play_maps(g, maps.names, maps.boards, nullptr)));
     } catch (const ReplayStopped&) {} // where a signal ended the recorded game, the cast ends

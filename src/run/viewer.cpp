@@ -60,25 +60,25 @@ void write_status() {
     write_line(keys_row, keys_line);
 }
 
-void draw(const unsigned char* kursor) {
+void view_draw(const unsigned char* kursor) {
     view.shown = kursor;
     std::memcpy(overlaid, kursor, sizeof overlaid);
     write_status();
     raw_draw_buffer(&overlaid[0][0]);
 }
 
-void clear() {
+void view_clear() {
     view.shown = nullptr; // gone with the screen: the next frame brings the lines back
     raw_clear_screen();
 }
 
 // Not while a seek is on its way: the game's buffer is not yet where it will be shown.
 void redraw() {
-    if (view.shown != nullptr && !replay_place().seeking) draw(view.shown);
+    if (view.shown != nullptr && !replay_place().seeking) view_draw(view.shown);
 }
 
 // From where a seek on its way will get to, so that keys typed fast add up.
-void seek(int direction) {
+void view_seek(int direction) {
     ReplayPlace place = replay_place();
     std::int64_t to = (place.seeking ? view.seek_to : place.at_ms) + direction * seek_ms;
     if (to < place.at_ms) throw SeekBack{std::max<std::int64_t>(0, to)};
@@ -86,10 +86,10 @@ void seek(int direction) {
     seek_replay(to);
 }
 
-void key(int code) {
+void view_key(int code) {
     if (view.arrow) {
         view.arrow = false;
-        if (code == key_right || code == key_left) seek(code == key_right ? 1 : -1);
+        if (code == key_right || code == key_left) view_seek(code == key_right ? 1 : -1);
         return;
     }
     switch (code) {
@@ -118,7 +118,7 @@ void key(int code) {
 
 // Held, nothing else draws: a terminal repainted after a resize or Ctrl-Z gets the frame again
 // this way.
-void held() {
+void view_held() {
     redraw();
 }
 
@@ -127,8 +127,8 @@ void leave_lines() {
     if (view.shown != nullptr) raw_draw_buffer(view.shown);
 }
 
-const ReplayShow viewer_show = {
-    key, held, draw, clear, raw_print_text, raw_ring_bell, raw_park_cursor, raw_hidecursor};
+const ReplayShow viewer_show = {view_key,       view_held,     view_draw,       view_clear,
+                                raw_print_text, raw_ring_bell, raw_park_cursor, raw_hidecursor};
 
 } // namespace
 
@@ -139,7 +139,7 @@ Ending view_replay(Game& g, const Replay& replay, const ReplayMaps& maps, int sp
         start_replay(replay.tape, &g.kursor[0][0], view.speed, &viewer_show);
         hold_replay(view.held);
         if (seek_to >= 0) {
-            clear(); // what was shown past the place sought goes; the first frame comes back
+            view_clear(); // what was shown past the place sought goes; the first frame comes back
             view.seek_to = seek_to;
             seek_replay(seek_to);
         }

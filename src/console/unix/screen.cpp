@@ -188,6 +188,9 @@ bool console_close_restores_screen() {
     return own_screen;
 }
 
+// A terminal window outlives the game.
+void console_farewell() {}
+
 // ---- output --------------------------------------------------------------------------------
 
 void raw_hidecursor() {

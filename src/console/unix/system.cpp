@@ -176,9 +176,6 @@ void unix_tty::let_stops_through() {
     std::raise(SIGTSTP);
 }
 
-// A terminal window outlives the game.
-void console_farewell() {}
-
 void unix_tty::hang_up() {
     if (signals.quit == 0) signals.quit = SIGHUP;
 }

@@ -115,24 +115,3 @@ void quit_if_pending() {
     game_will_act = false; // before the look, so that no event falls between the two
     if (quit_asked != 0) end_process();
 }
-
-// A console window that the game has to itself (started from Explorer) closes the moment the
-// game ends, and would take a refusal or the last words with it unread.
-void console_farewell() {
-    DWORD processes[2];
-    if (quit_by_escape || GetConsoleProcessList(processes, 2) != 1) return;
-    HANDLE keyboard = open_keyboard();
-    if (keyboard == INVALID_HANDLE_VALUE) return;
-    std::printf("\nPress any key to close this window.");
-    std::fflush(stdout);
-    FlushConsoleInputBuffer(keyboard); // keys typed into the game do not count
-    INPUT_RECORD event;
-    DWORD read = 0;
-    while (ReadConsoleInputA(keyboard, &event, 1, &read) && read == 1) {
-        const KEY_EVENT_RECORD& key = event.Event.KeyEvent;
-        if (event.EventType == KEY_EVENT && key.bKeyDown &&
-            !is_modifier_or_lock(key.wVirtualKeyCode))
-            break;
-    }
-    CloseHandle(keyboard);
-}
