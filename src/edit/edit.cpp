@@ -11,6 +11,7 @@
 #include "edit/view.h"
 #include "game/map_reader.h"
 #include "game/startup.h"
+#include "history/names.h"
 #include "run/run.h"
 
 namespace {
@@ -20,14 +21,6 @@ constexpr int key_wait_ms = 1000;
 
 Editor editor;             // about 2 KB, kept off the stack
 Editor* editing = nullptr; // for a quit signal, while the editor has the terminal
-
-// The map as the author knows it: its file name without the folders.
-const char* base_name(const std::string& path) {
-    const char* base = path.c_str();
-    for (const char* at = base; *at != '\0'; ++at)
-        if (*at == '/' || *at == '\\') base = at + 1;
-    return base;
-}
 
 // The keys Ctrl-C and Ctrl-\ are the author's own choice to leave, as in the game; a hang-up,
 // SIGTERM or a lost terminal are not, so the changes are kept, as nano keeps them.
@@ -74,7 +67,7 @@ void save(Editor& e, const BoardVerdict& verdict) {
 // The board as it is now, as a game of its own; then the editor's screen whole again.
 void play(Game& g, const Editor& e) {
     char label[map_label_cols + 1];
-    std::snprintf(label, sizeof label, "trying %s", base_name(e.name));
+    std::snprintf(label, sizeof label, "trying %s", base_name(e.name.c_str()));
     play_map(g, board_of(e.cells), starting_lives, label);
     clear_screen();
 }

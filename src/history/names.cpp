@@ -36,3 +36,10 @@ std::string shown_name(std::string_view name) {
     }
     return shown;
 }
+
+const char* base_name(const char* path) {
+    const char* base = path;
+    for (const char* at = path; *at != '\0'; ++at)
+        if (*at == '/' || *at == '\\') base = at + 1;
+    return base;
+}

@@ -21,14 +21,6 @@ namespace {
 constexpr int next_map_wait_ms = 2000;
 constexpr int next_map_poll_ms = 40;
 
-// The map as the player knows it: its file name without the folders.
-const char* base_name(const char* path) {
-    const char* base = path;
-    for (const char* at = path; *at != '\0'; ++at)
-        if (*at == '/' || *at == '\\') base = at + 1;
-    return base;
-}
-
 // "corridors.txt  2/5", the name cut short where it would push the place out of sight.
 void make_map_label(char (&label)[map_label_cols + 1], const char* map_name, int number,
                     int count) {
