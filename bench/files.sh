@@ -34,7 +34,7 @@ row() {
     local what=$1 best_s="" best_kb="" i out
     shift
     for i in 1 2 3; do
-        /usr/bin/time -o "$work/time" -f '%M %e' "$@" >/dev/null 2>&1
+        /usr/bin/time -o "$work/time" -f '%M %e' "$@" >/dev/null 2>&1 || true # a refusal too
         out=$(tail -n 1 "$work/time")
         if [ -z "$best_s" ] || awk "BEGIN { exit !(${out#* } < $best_s) }"; then
             best_s=${out#* } best_kb=${out% *}
@@ -54,4 +54,19 @@ echo "|---|---|---|"
 row "scores, 1 MiB of empty lines: \`dotmaze --scores\`" env XDG_STATE_HOME="$work/empty" "$game" --scores
 row "scores, 1 MiB of games each on a board of its own, a damaged line after each: \`dotmaze --scores\`" \
     env XDG_STATE_HOME="$work/boards" "$game" --scores
-# ---- the worst replay: its row goes here --------------------------------------------------
+
+# A replay at its 16 MiB limit, read and refused at once for want of a terminal: frames of one
+# clock reading each, the most frames a file holds, and frames of long runs of random numbers,
+# whose packed bytes come nearest to their text's.
+replay_file() {
+    local inputs
+    inputs=$(grep -n '^inputs$' "$root/tests/replays/caught_three_times.replay" | cut -d: -f1)
+    head -n "$inputs" "$root/tests/replays/caught_three_times.replay" >"$work/$1.replay"
+    awk -v limit=$((16 * limit - 4096)) "BEGIN { $2; for (size = 0; size < limit; size += length(line) + 1) print line }" \
+        >>"$work/$1.replay"
+    echo "end escape" >>"$work/$1.replay"
+}
+replay_file clocks 'line = "0"'
+replay_file randoms 'line = "r"; for (i = 0; i < 300; ++i) line = line "0v1"'
+row "replay, 16 MiB of frames of one clock reading: \`dotmaze --replay\`" "$game" --replay "$work/clocks.replay"
+row "replay, 16 MiB of frames of 300 random numbers: \`dotmaze --replay\`" "$game" --replay "$work/randoms.replay"
