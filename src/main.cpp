@@ -9,6 +9,7 @@
 #include "check/check.h"
 #include "console/platform.h"
 #include "edit/edit.h"
+#include "history/names.h"
 #include "history/scores.h"
 #include "run/run.h"
 
@@ -93,7 +94,7 @@ void print_keys() {
     if (const char* maps = shipped_maps_dir())
         std::printf("The maps that come with the game are in %s\n"
                     "To play them all as levels: dotmaze %s/*.txt\n",
-                    maps, maps);
+                    shown_name(maps).c_str(), shown_name(maps).c_str());
 #ifndef _WIN32 // no job control, and no manual, in a Windows console
     std::fputs("Ctrl-Z pauses the game and gives the terminal back; \"fg\" goes on with it.\n"
                "More in \"man dotmaze\".\n",
@@ -112,9 +113,10 @@ int usage_fault() {
 // exists but was given a value has its value in optopt.
 void report_bad_option(const char* arg, const option* options) {
     if (arg == nullptr || arg[0] != '-' || arg[1] != '-')
-        std::fprintf(stderr, "dotmaze: unknown option -%c\n", optopt);
+        std::fprintf(stderr, "dotmaze: unknown option -%s\n",
+                     shown_name(std::string(1, static_cast<char>(optopt))).c_str());
     else if (optopt == 0)
-        std::fprintf(stderr, "dotmaze: unknown option %s\n", arg);
+        std::fprintf(stderr, "dotmaze: unknown option %s\n", shown_name(arg).c_str());
     else {
         while (options->name != nullptr && options->val != optopt) ++options;
         std::fprintf(stderr, "dotmaze: option --%s takes no argument\n", options->name);
@@ -214,7 +216,8 @@ int read_options(int argc, char** argv, Options& o) {
             o.cast = optarg;
             break;
         case ':':
-            std::fprintf(stderr, "dotmaze: %s needs a value\n", argv[optind - 1]);
+            std::fprintf(stderr, "dotmaze: %s needs a value\n",
+                         shown_name(argv[optind - 1]).c_str());
             return usage_fault();
         default:
             // Inside a group getopt has not moved on to the next argument.

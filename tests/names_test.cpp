@@ -63,6 +63,9 @@ TEST(Names, ControlCharactersInAMapsNameArePrintedEscaped) {
         EXPECT_FALSE(fake::console.opened);
         EXPECT_EQ(printed([&] { show_best_games({gone.c_str()}); }),
                   "No games recorded on gone " + row.shown + ".\n");
+        EXPECT_EQ(printed([&] { replay_game(game, gone.c_str(), 1); }),
+                  "dotmaze: cannot open the replay \"gone " + row.shown +
+                      "\": No such file or directory\n");
     }
     std::filesystem::current_path(old_dir);
 }

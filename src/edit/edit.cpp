@@ -41,10 +41,10 @@ void keep_changes_on_quit(int sig) {
     if (!rescue.empty() && replace_file(rescue.c_str(), text.data(), static_cast<long>(text.size()),
                                         0666, why, sizeof why))
         std::fprintf(stderr, "dotmaze: the unsaved changes to \"%s\" are in \"%s\"\n",
-                     e.name.c_str(), rescue.c_str());
+                     shown_name(e.name).c_str(), shown_name(rescue).c_str());
     else
         std::fprintf(stderr, "dotmaze: the unsaved changes to \"%s\" are lost: %s\n",
-                     e.name.c_str(), why);
+                     shown_name(e.name).c_str(), shown_name(why).c_str());
 }
 
 std::string count_of(long n, const char* thing) {

@@ -6,6 +6,7 @@
 #include "console/platform.h"
 #include "game/map_reader.h"
 #include "game/startup.h"
+#include "history/names.h"
 
 namespace {
 
@@ -149,7 +150,7 @@ int show_best_games(const std::vector<const char*>& map_names) {
     ScoresFile file;
     std::string why;
     if (!load_scores(file, why)) {
-        std::fprintf(stderr, "dotmaze: cannot show the best games: %s\n", why.c_str());
+        std::fprintf(stderr, "dotmaze: cannot show the best games: %s\n", shown_name(why).c_str());
         return 1;
     }
     auto print = [](const std::string& part) { std::fputs(part.c_str(), stdout); };

@@ -10,6 +10,7 @@
 
 #include "console/inputs.h"
 #include "console/platform.h"
+#include "history/names.h"
 #include "run/levels.h"
 #include "run/showing.h"
 
@@ -229,7 +230,8 @@ bool cast_may_replace(const char* out) {
                           "it holds something other than an asciicast, and would be replaced");
         }
     }
-    std::fprintf(stderr, "dotmaze: cannot write the cast \"%s\": %s\n", out, why);
+    std::fprintf(stderr, "dotmaze: cannot write the cast \"%s\": %s\n", shown_name(out).c_str(),
+                 shown_name(why).c_str());
     return false;
 }
 
@@ -241,6 +243,7 @@ bool write_cast(const char* out, const std::string& text) {
     }
     if (replace_file(out, text.data(), static_cast<long>(text.size()), 0666, why, sizeof why))
         return true;
-    std::fprintf(stderr, "dotmaze: cannot write the cast \"%s\": %s\n", out, why);
+    std::fprintf(stderr, "dotmaze: cannot write the cast \"%s\": %s\n", shown_name(out).c_str(),
+                 shown_name(why).c_str());
     return false;
 }

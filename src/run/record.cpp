@@ -8,6 +8,7 @@
 #include "console/inputs.h"
 #include "console/platform.h"
 #include "game/map_reader.h"
+#include "history/names.h"
 #include "history/replay.h"
 #include "run/levels.h"
 #include "run/run.h"
@@ -27,7 +28,8 @@ bool write_replay_file(const std::string& text) {
     if (replace_file(recording_name, text.data(), static_cast<long>(text.size()), 0600, why,
                      sizeof why))
         return true;
-    std::fprintf(stderr, "dotmaze: cannot write the replay \"%s\": %s\n", recording_name, why);
+    std::fprintf(stderr, "dotmaze: cannot write the replay \"%s\": %s\n",
+                 shown_name(recording_name).c_str(), shown_name(why).c_str());
     return false;
 }
 
@@ -66,7 +68,7 @@ bool write_recording(const char* ending, int sig) {
         written = write_replay_file(replay_text(recording));
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "dotmaze: cannot write the replay \"%s\": out of memory\n",
-                     recording_name);
+                     shown_name(recording_name).c_str());
     }
     if (written)
         placeholder = false; // the replay has taken its place
@@ -92,8 +94,8 @@ bool make_way_for_replay(const char* replay_name) {
         refusal = why;
     else if (replay_may_replace(replay_name, refusal))
         return path_exists(replay_name) || (placeholder = write_replay_file(""));
-    std::fprintf(stderr, "dotmaze: cannot write the replay \"%s\": %s\n", replay_name,
-                 refusal.c_str());
+    std::fprintf(stderr, "dotmaze: cannot write the replay \"%s\": %s\n",
+                 shown_name(replay_name).c_str(), shown_name(refusal).c_str());
     return false;
 }
 

@@ -7,6 +7,7 @@
 #include "console/inputs.h"
 #include "console/platform.h"
 #include "game/map_reader.h"
+#include "history/names.h"
 #include "history/replay.h"
 #include "run/levels.h"
 #include "run/run.h"
@@ -18,7 +19,8 @@ bool load_replay(const char* name, Replay& replay) {
     char why[256];
     std::FILE* file = open_regular_file(name, max_replay_bytes, why, sizeof why);
     if (file == nullptr) {
-        std::fprintf(stderr, "dotmaze: cannot open the replay \"%s\": %s\n", name, why);
+        std::fprintf(stderr, "dotmaze: cannot open the replay \"%s\": %s\n",
+                     shown_name(name).c_str(), shown_name(why).c_str());
         return false;
     }
     std::string text;
@@ -31,13 +33,14 @@ bool load_replay(const char* name, Replay& replay) {
         fault = "it is larger than a replay's limit of 16 MiB";
     else if (parse_replay(text, replay, fault))
         return true;
-    std::fprintf(stderr, "dotmaze: replay \"%s\": %s\n", name, fault.c_str());
+    std::fprintf(stderr, "dotmaze: replay \"%s\": %s\n", shown_name(name).c_str(), fault.c_str());
     return false;
 }
 
 // A replay refused while it plays: the frame, and the versions where they differ.
 void report_fault(const char* replay_name, const Replay& replay, const std::string& fault) {
-    std::fprintf(stderr, "dotmaze: replay \"%s\": %s", replay_name, fault.c_str());
+    std::fprintf(stderr, "dotmaze: replay \"%s\": %s", shown_name(replay_name).c_str(),
+                 fault.c_str());
     if (replay.game_version != game_version())
         std::fprintf(stderr, " (it was recorded by dotmaze %s, this is %s)",
                      replay.game_version.c_str(), game_version());

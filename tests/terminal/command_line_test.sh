@@ -46,6 +46,8 @@ while IFS='|' read -r args reason; do
     [ -s "$WORK/out" ] && fail "'$args' wrote to stdout: $(<"$WORK/out")"
 done <<'END'
 --bogus|unknown option --bogus
+--b[2J|unknown option --b\x1b[2J
+-|unknown option -\x1b
 -x|unknown option -x
 --check -xy|unknown option -x
 --help=foo|option --help takes no argument
