@@ -143,11 +143,7 @@ int edit_map(Game& g, const char* name) {
     Editor& e = editor;
     bool quirks = false;
     if (!open_map_file(e, name, quirks)) return 1;
-    char why[256];
-    if (!console_open(why, sizeof why)) {
-        std::fprintf(stderr, "dotmaze: %s\n", why);
-        return 1;
-    }
+    if (!open_console_or_report()) return 1;
     if (quirks)
         e.message = "this file reads with quirks (dotmaze --check tells which): the board shows "
                     "what the game reads, and saving writes it clean";

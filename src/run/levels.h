@@ -19,8 +19,6 @@ bool read_maps(std::vector<const char*>& names, std::vector<Board>& boards);
 Ending play_maps(Game& g, const std::vector<const char*>& names, const std::vector<Board>& boards,
                  std::vector<std::string>* places);
 
-// Takes the terminal, or says on stderr why it cannot.
-bool open_console_or_report();
 // Where closing brought back the terminal's own screen, the ending's words went with the
 // game's; prints them again.
 void leave_ending_words(Ending ending);

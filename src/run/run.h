@@ -36,6 +36,9 @@ struct MapResult {
 // `label` names the map and its place right of the board; empty in a game of one map.
 MapResult play_map(Game& g, const Board& board, int lives, const char* label);
 
+// Takes the terminal, or says on stderr why it cannot.
+bool open_console_or_report();
+
 // Opens a map for play or for a check, or says on stderr why it cannot and returns nullptr.
 // nullptr for `map_name` means "mapa.txt" in the current directory.
 std::FILE* open_map_or_report(const char* map_name);

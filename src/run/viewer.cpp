@@ -127,8 +127,9 @@ void leave_lines() {
     if (view.shown != nullptr) raw_draw_buffer(view.shown);
 }
 
-const ReplayShow viewer_show = {view_key,       view_held,     view_draw,       view_clear,
-                                raw_print_text, raw_ring_bell, raw_park_cursor, raw_hidecursor};
+// The words, the bell, the cursor: the terminal's own.
+const ReplayShow viewer_show = {view_key, view_held, view_draw, view_clear,
+                                nullptr,  nullptr,   nullptr,   nullptr};
 
 } // namespace
 
